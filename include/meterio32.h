@@ -1,0 +1,119 @@
+/* meterio32: instrument control library, flat C interface. */
+#ifndef METERIO32_H
+#define METERIO32_H
+
+#include <stdint.h>
+
+#include "qel_records.h"
+
+#define METERIO_API __attribute__((visibility("default")))
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Result codes ------------------------------------------------------------------------ */
+
+#define METERIO_OK 0u
+#define METERIO_CANCELLED 1u      /* the ProgressCallback asked to stop */
+#define METERIO_NO_MEMORY 3u      /* the reader record could not be allocated */
+#define METERIO_BAD_HANDLE 4u     /* unknown, closed or foreign handle */
+#define METERIO_NOT_OFFERED 0x11u /* not offered by this family or device */
+#define METERIO_BAD_ILLUMINATION 0x12u
+#define METERIO_BAD_OBSERVER 0x13u
+#define METERIO_BAD_DENSITY_STANDARD 0x14u
+#define METERIO_BAD_COLOR_SPACE 0x15u
+#define METERIO_GENERAL_FAILURE 0x0FFFFFFFu
+#define METERIO_LIBRARY_NOT_LOADED 0x80000001u
+#define METERIO_ENTRY_POINT_MISSING 0x80000002u
+#define METERIO_OUT_OF_RANGE 0x80000003u
+#define METERIO_NO_PORT 0x80000004u
+#define METERIO_NO_INSTRUMENT 0x80000005u
+#define METERIO_COMMUNICATION_ERROR 0x80000006u
+#define METERIO_NOT_COMPLETED 0x80000007u
+#define METERIO_DEVICE_ERROR 0x80000008u
+#define METERIO_MEASUREMENT_ERROR 0x80000009u
+
+/* Colour-space codes: four characters read big-end first. */
+#define METERIO_CS_XYZ 0x58595A20u /* "XYZ " */
+#define METERIO_CS_LAB 0x4C616220u /* "Lab " */
+#define METERIO_CS_LCH 0x4C436820u /* "LCh " */
+#define METERIO_CS_LUV 0x4C757620u /* "Luv " */
+#define METERIO_CS_YXY 0x59787920u /* "Yxy " */
+
+/* Records ----------------------------------------------------------------------------- */
+
+/* Opaque reader id, valid from a successful Open to a successful Close. */
+typedef uint32_t ReaderHandle;
+
+/* Called on every wait turn: -1 pure poll, 0 measurement start, 1000..10000 progress in
+ * hundredths of a percent, -100 serial reply wait. What cancels depends on the driver. */
+typedef int32_t (*ProgressCallback)(int32_t progress);
+
+typedef struct MeasureParams {
+    uint32_t densityStandard; /* 1 ANSI A, 2 E, 3 I, 4 ANSI T, 5 DIN, 6 DIN NB, 8 SPI */
+    uint32_t illumination;    /* illuminant id: 1 A ... 7 D75, 16 + n for Fn */
+    uint32_t observer;        /* 2 or 10 degrees */
+    uint32_t colorSpace;      /* METERIO_CS_... */
+} MeasureParams;
+
+/* Instrument information; each driver fills its own layout from the start. */
+typedef union DeviceInfo {
+    struct {
+        uint32_t libraryVersion;
+        uint32_t serialNumber;
+        uint32_t physicalFilter; /* 0 unknown, 1 or 2 */
+        uint32_t deviceKind;     /* 1 EyeOne, 2 EyeOneDisplay, 0 other */
+    } eyeOne;
+    uint8_t bytes[552]; /* the largest driver record */
+} DeviceInfo;
+
+/* Three colour values in the reader's colour space; the fourth is left as it was. */
+typedef struct ColorantRecord {
+    double values[4];
+} ColorantRecord;
+
+typedef struct ColorantDensityRecord {
+    ColorantRecord colorant;
+    DensityRecord density;
+} ColorantDensityRecord;
+
+QEL_STATIC_ASSERT(sizeof(MeasureParams) == 16, "MeasureParams is four 32-bit fields");
+QEL_STATIC_ASSERT(sizeof(DeviceInfo) == 552, "DeviceInfo holds the largest driver record");
+QEL_STATIC_ASSERT(sizeof(ColorantRecord) == 32, "ColorantRecord is four doubles");
+QEL_STATIC_ASSERT(sizeof(ColorantDensityRecord) == 64, "ColorantDensityRecord is eight doubles");
+
+/* Ambient reader ---------------------------------------------------------------------- */
+
+METERIO_API uint32_t QelAmbientReader_Open(uint8_t deviceCode, const char* portName,
+                                           uint32_t baudRate, ProgressCallback progress,
+                                           ReaderHandle* handle) QEL_NOEXCEPT;
+METERIO_API uint32_t QelAmbientReader_Close(ReaderHandle handle) QEL_NOEXCEPT;
+METERIO_API uint32_t QelAmbientReader_Calibrate(ReaderHandle handle,
+                                                ProgressCallback progress) QEL_NOEXCEPT;
+METERIO_API uint32_t QelAmbientReader_SetParam(ReaderHandle handle,
+                                               const MeasureParams* params) QEL_NOEXCEPT;
+METERIO_API uint32_t QelAmbientReader_GetParam(ReaderHandle handle,
+                                               MeasureParams* params) QEL_NOEXCEPT;
+METERIO_API uint32_t QelAmbientReader_GetInfo(ReaderHandle handle, DeviceInfo* info) QEL_NOEXCEPT;
+METERIO_API uint32_t QelAmbientReader_ScanSpectrum(ReaderHandle handle, ProgressCallback progress,
+                                                   SpectrumRecord* spectrum) QEL_NOEXCEPT;
+METERIO_API uint32_t QelAmbientReader_ScanColorant(ReaderHandle handle, ProgressCallback progress,
+                                                   ColorantRecord* colorant) QEL_NOEXCEPT;
+/* `pressed` may be null; it receives 1 when the button was pressed. */
+METERIO_API uint32_t QelAmbientReader_WaitForKeyInput(ReaderHandle handle,
+                                                      ProgressCallback progress,
+                                                      uint8_t* pressed) QEL_NOEXCEPT;
+METERIO_API uint32_t QelAmbientReader_WaitForKeyInput2(ReaderHandle handle, uint8_t mode,
+                                                       ProgressCallback progress) QEL_NOEXCEPT;
+/* Always 17. */
+METERIO_API uint32_t QelAmbientReader_SetParamEx(ReaderHandle handle, void* params) QEL_NOEXCEPT;
+METERIO_API uint32_t QelAmbientReader_GetParamEx(ReaderHandle handle, void* params) QEL_NOEXCEPT;
+/* Writes 400; returns 0. */
+METERIO_API uint32_t QelAmbientReader_Version(uint32_t* version) QEL_NOEXCEPT;
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* METERIO32_H */
