@@ -46,8 +46,8 @@ const CHROMEL& missingChromel() {
 TEST(SpectralWeights, AreTheColourMatchingSumsEveryTenNanometres) {
     for (std::size_t i = 0; i < kClassifiedSamples; ++i) {
         const std::size_t row = i * 10;
-        const double sum = chromel::kCmf1931[3 * row] + chromel::kCmf1931[3 * row + 1] +
-                           chromel::kCmf1931[3 * row + 2];
+        const double sum =
+            chromel::kCmf1931.x[row] + chromel::kCmf1931.y[row] + chromel::kCmf1931.z[row];
         EXPECT_NEAR(SpectralWeightTable[i], sum, 5e-6 * sum) << 380 + row << " nm";
     }
     EXPECT_EQ(SpectralWeightTable[0], 0.007857);
