@@ -9,7 +9,7 @@ the simulated instrument delivers it. Rows:
 with X, Y, Z the ambient tristimulus values times 100, kelvin the rounded correlated colour
 temperature, and type/index/error the lamp classification.
 
-Usage: python3 tools/ambient_reference.py [DATA_DIR]   (default /work/shared/data)
+Usage: python3 tools/ambient_reference.py [DATA_DIR]   (default ../shared/data)
 """
 import csv
 import math
@@ -99,7 +99,7 @@ def classify(samples, cmf, weights, refs):
 
 
 def main():
-    data = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else pathlib.Path("/work/shared/data")
+    data = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else pathlib.Path("../shared/data")
     cmf = read_cmf(data)
     lights = read_illuminants(data)
     refs = read_references()
