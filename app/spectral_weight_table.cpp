@@ -5,6 +5,7 @@
 namespace orvel_kepno_ambientlib {
 
 // x̄ + ȳ + z̄ at 380, 390, ..., 730 nm, six significant figures.
+// clang-format off
 const std::array<double, kClassifiedSamples> SpectralWeightTable = {
     0.007857, 0.024413, 0.082556, 0.25212, 0.78398, 1.6811,
     2.11834, 2.14631, 2.02, 1.57398, 1.04761, 0.70521,
@@ -13,5 +14,6 @@ const std::array<double, kClassifiedSamples> SpectralWeightTable = {
     1.23564, 0.90745, 0.62292, 0.3905, 0.2259, 0.1194,
     0.06377, 0.03091, 0.0154612, 0.00788135, 0.00394633, 0.00195997,
 };
+// clang-format on
 
 }  // namespace orvel_kepno_ambientlib

@@ -50,9 +50,11 @@ def main():
         "namespace orvel_kepno_ambientlib {\n"
         "\n"
         "// x̄ + ȳ + z̄ at 380, 390, ..., 730 nm, six significant figures.\n"
+        "// clang-format off\n"
         "const std::array<double, kClassifiedSamples> SpectralWeightTable = {\n"
         + "\n".join(lines) + "\n"
         "};\n"
+        "// clang-format on\n"
         "\n"
         "}  // namespace orvel_kepno_ambientlib\n")
 
