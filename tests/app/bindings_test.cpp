@@ -139,6 +139,18 @@ TEST_F(AmbientReader, CloseAfterFailedOpenReportsTheReadersAnswerAndClearsTimes)
     EXPECT_EQ(calls().lastHandle, 0u);
 }
 
+TEST_F(AmbientReader, OpeningAgainClosesTheOpenReaderFirst) {
+    I1AmbientRaw reader(meterio(), clock);
+    ASSERT_EQ(reader.Open(), kAppSuccess);
+    ASSERT_EQ(reader.Calibrate(), kAppSuccess);
+    EXPECT_EQ(reader.Open(), kAppSuccess);
+    EXPECT_EQ(calls().close, 1);
+    EXPECT_EQ(calls().open, 2);
+    std::time_t t = 0;
+    EXPECT_FALSE(reader.GetCalibrationTime(t));
+    EXPECT_TRUE(reader.GetOpenTime(t));
+}
+
 TEST_F(AmbientReader, CalibrationTimeIsKeptUntilClose) {
     I1AmbientRaw reader(meterio(), clock);
     ASSERT_EQ(reader.Open(), kAppSuccess);
