@@ -202,6 +202,17 @@ TEST(Classification, OnlyTheFirst36SamplesAreCompared) {
               valueOf(referenceSpectrum(10, 1.0)).GetIlluminance());
 }
 
+// Slots past a shorter spectrum's count carry no meaning and must not be compared.
+TEST(Classification, ShorterSpectrumIgnoresSlotsPastItsCount) {
+    SpectrumRecord shorter = referenceSpectrum(3, 1.0);
+    shorter.count = 30;  // 380 to 670 nm
+    for (std::size_t i = 30; i < 36; ++i)
+        shorter.values[i] = 1e6;
+    std::int32_t index = -7;
+    EXPECT_EQ(valueOf(shorter).GetLightSourceType(&index), kHighColorRendering);
+    EXPECT_EQ(index, 3);
+}
+
 TEST(ColourLibraryMissing, ComparesUnscaledAndGivesZeros) {
     const CHROMEL& missing = missingChromel();
     EXPECT_FALSE(missing.Loaded());
