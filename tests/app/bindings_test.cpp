@@ -11,6 +11,7 @@
 #include "app/measurement_value.h"
 #include "app/meterio_binding.h"
 #include "app/spectrophotometer.h"
+#include "cancel_poll_stub.h"
 #include "fake_meterio32.h"
 #include "platform/clock.h"
 
@@ -30,19 +31,6 @@ public:
 
 private:
     std::uint32_t m_now = 0;
-};
-
-class ScriptedPoll : public CancelPoll {
-public:
-    explicit ScriptedPoll(std::int32_t answer) : m_answer(answer) {}
-    std::int32_t PollCancel() override {
-        ++polls;
-        return m_answer;
-    }
-    int polls = 0;
-
-private:
-    std::int32_t m_answer;
 };
 
 // The ambient reader against the scripted stand-in of meterio32.
@@ -172,7 +160,7 @@ TEST_F(AmbientReader, CalibrationTimeIsKeptUntilClose) {
 
 TEST_F(AmbientReader, CancelCallbackAsksTheRegisteredPoll) {
     EXPECT_EQ(CancelCallBack(-1), 0);  // nobody to ask: go on
-    ScriptedPoll cancel(-1);
+    CancelPollStub cancel(-1);
     SetCancelPoll(&cancel);
     EXPECT_EQ(CancelCallBack(1000), -1);
 
@@ -187,7 +175,7 @@ TEST_F(AmbientReader, CancelCallbackAsksTheRegisteredPoll) {
     EXPECT_EQ(reader.Measure(value), kAppCancelled);
     EXPECT_EQ(cancel.polls, 3);
 
-    ScriptedPoll goOn(0);
+    CancelPollStub goOn(0);
     SetCancelPoll(&goOn);
     EXPECT_EQ(reader.Calibrate(), kAppSuccess);
 }

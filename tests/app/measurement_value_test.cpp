@@ -57,24 +57,20 @@ TEST(SpectralWeights, AreTheColourMatchingSumsEveryTenNanometres) {
 TEST(Classification, EveryReferenceAtAnyScaleIsItsOwnType) {
     ASSERT_TRUE(CHROMEL::Instance().Loaded());
     for (std::size_t k = 0; k < kReferenceSpectra; ++k) {
-        // Power-of-two factors scale exactly, so the error is exactly 0.
-        for (double factor : {1.0, 0.25, 64.0, 1024.0}) {
+        // Power-of-two factors scale exactly, so their error is exactly 0.
+        for (double factor : {1.0, 0.25, 64.0, 1024.0, 0.37, 3.0, 1234.5}) {
+            int exponent = 0;
+            const bool exact = std::frexp(factor, &exponent) == 0.5;
             std::int32_t index = -7;
             double error = -1.0;
             EXPECT_EQ(valueOf(referenceSpectrum(k, factor)).GetLightSourceType(&index, &error),
                       ReferenceSpectrumTable[k].type)
                 << "entry " << k << " x" << factor;
             EXPECT_EQ(index, static_cast<std::int32_t>(k));
-            EXPECT_EQ(error, 0.0);
-        }
-        for (double factor : {0.37, 3.0, 1234.5}) {
-            std::int32_t index = -7;
-            double error = -1.0;
-            EXPECT_EQ(valueOf(referenceSpectrum(k, factor)).GetLightSourceType(&index, &error),
-                      ReferenceSpectrumTable[k].type)
-                << "entry " << k << " x" << factor;
-            EXPECT_EQ(index, static_cast<std::int32_t>(k));
-            EXPECT_LT(error, kRoundingError);
+            if (exact)
+                EXPECT_EQ(error, 0.0);
+            else
+                EXPECT_LT(error, kRoundingError);
         }
     }
 }

@@ -16,6 +16,7 @@
 #include "app/measurement_value.h"
 #include "app/meterio_binding.h"
 #include "app/spectrophotometer.h"
+#include "cancel_poll_stub.h"
 #include "tests/meterio/eye_one_sim.h"
 
 namespace {
@@ -61,17 +62,6 @@ std::vector<Expected> loadExpected() {
     return cases;
 }
 
-class Poll : public CancelPoll {
-public:
-    explicit Poll(std::int32_t initial) : answer(initial) {}
-    std::int32_t PollCancel() override {
-        ++polls;
-        return answer;
-    }
-    std::int32_t answer;
-    int polls = 0;
-};
-
 class MeasurementRoad : public ::testing::Test {
 protected:
     void TearDown() override { SetCancelPoll(nullptr); }
@@ -86,7 +76,7 @@ TEST_F(MeasurementRoad, EachIlluminantGivesTheIndependentlyComputedResults) {
         SCOPED_TRACE(e.name);
         sim.configure("SOURCE", e.name);
         sim.configure("LUX", std::to_string(e.lux));
-        Poll goOn(0);
+        CancelPollStub goOn(0);
         SetCancelPoll(&goOn);
 
         I1Ambient reader;  // the process-wide bindings and the system clock
@@ -132,7 +122,7 @@ TEST_F(MeasurementRoad, EachIlluminantGivesTheIndependentlyComputedResults) {
 
 TEST_F(MeasurementRoad, CancelWhileWaitingForTheButton) {
     sim.configure("BUTTON", "never");
-    Poll cancel(0);
+    CancelPollStub cancel(0);
     SetCancelPoll(&cancel);
     I1Ambient reader;
     reader.SetCancelCallBack(&CancelCallBack);
