@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 #include "chromel32.h"
 #include "meterio32.h"
@@ -71,6 +73,30 @@ TEST_F(AmbientTest, FullRoadMeasuresTheConfiguredLight) {
     EXPECT_EQ(QelAmbientReader_Close(handle), METERIO_BAD_HANDLE);
     EXPECT_EQ(QelAmbientReader_GetParam(handle, &params), METERIO_BAD_HANDLE);
     handle = 0;
+}
+
+TEST_F(AmbientTest, SpectrumFileIsResampledAndScaledToTheIlluminance) {
+    const std::string path = ::testing::TempDir() + "/flat_light.txt";
+    {
+        std::ofstream file(path);
+        file << "# a flat light\n300, 2.0\n550 2.0\n800\t2.0\n";
+    }
+    sim.configure("SOURCE", path);
+    sim.configure("LUX", "250");
+    openOrFail();
+    SpectrumRecord spectrum{};
+    script.pressAt = 1;
+    ASSERT_EQ(QelAmbientReader_ScanSpectrum(handle, scripted, &spectrum), METERIO_OK);
+    double lux = 0.0;
+    QelColor_Spectrum2IlluminanceAmb(&spectrum, 2, &lux);
+    EXPECT_NEAR(lux, 250.0, 0.01);
+    EXPECT_NEAR(spectrum.values[0], spectrum.values[35], 1e-6 * spectrum.values[0]);
+
+    // A source that cannot be read makes every measurement fail as a device error.
+    sim.configure("SOURCE", ::testing::TempDir() + "/no_such_light.txt");
+    script = {};
+    script.pressAt = 1;
+    EXPECT_EQ(QelAmbientReader_ScanSpectrum(handle, scripted, &spectrum), METERIO_DEVICE_ERROR);
 }
 
 TEST_F(AmbientTest, PressBeforeTheCallDoesNotCount) {
