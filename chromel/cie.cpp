@@ -2,9 +2,9 @@
 //
 // The array conversions copy blocks of colours into one array per component, convert
 // those with branch-free loops the compiler vectorises, and write the block back, so
-// the output may be the input array itself. The hot ones are built twice (AVX2 and
-// baseline x86-64) and the loader picks one; both give the same bits, as no clone
-// contracts multiply-adds.
+// the output may be the input array itself. The hot ones are built for AVX-512, AVX2 and
+// baseline x86-64 and the loader picks one; all give the same bits, as none contracts
+// multiply-adds.
 #include "chromel/cie.h"
 
 #include <algorithm>
@@ -15,7 +15,7 @@
 #include "chromel/abi_guard.h"
 #include "chromel/white_points.h"
 
-#define CHROMEL_CLONES __attribute__((target_clones("avx2", "default")))
+#define CHROMEL_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 
 namespace chromel {
 namespace {
