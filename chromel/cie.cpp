@@ -76,7 +76,6 @@ struct Reference {
     double wx, wy, wz;  // white
     double kx, ky, kz;  // black
     double nx, ny, nz;  // white - black
-    double ix, iy, iz;  // 1 / (white - black), 0 where white and black meet
 };
 
 Reference reference(const PointRecord& white, const PointRecord& black) {
@@ -84,7 +83,6 @@ Reference reference(const PointRecord& white, const PointRecord& black) {
     r.wx = white.X, r.wy = white.Y, r.wz = white.Z;
     r.kx = black.X, r.ky = black.Y, r.kz = black.Z;
     r.nx = white.X - black.X, r.ny = white.Y - black.Y, r.nz = white.Z - black.Z;
-    r.ix = safeDiv(1.0, r.nx), r.iy = safeDiv(1.0, r.ny), r.iz = safeDiv(1.0, r.nz);
     return r;
 }
 
@@ -115,9 +113,11 @@ struct Triple {
 
 // L*, a*, b* of a colour that is neither the white nor the black, before any clamp.
 CHROMEL_INLINE Triple labOf(const Reference& r, double x, double y, double z) {
-    const double fx = labF((x - r.kx) * r.ix);
-    const double fy = labF((y - r.ky) * r.iy);
-    const double fz = labF((z - r.kz) * r.iz);
+    // Divided, not multiplied by reciprocals: a last-bit change of a ratio at the break
+    // would move f across the gap between its two pieces.
+    const double fx = labF(safeDiv(x - r.kx, r.nx));
+    const double fy = labF(safeDiv(y - r.ky, r.ny));
+    const double fz = labF(safeDiv(z - r.kz, r.nz));
     return {116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz)};
 }
 
@@ -316,7 +316,7 @@ CHROMEL_CLONES void xyzToLuv(std::span<const ColorRecord> in, const PointRecord&
                 const bool w = isWhite(r, x, y, z);
                 const bool k = isBlack(r, x, y, z);
                 const double dx = x - r.kx, dy = y - r.ky, dz = z - r.kz;
-                const double yr = dy * r.iy;
+                const double yr = safeDiv(dy, r.ny);
                 const double d = dx + 15.0 * dy + 3.0 * dz;
                 const double u1 = safeDiv(4.0 * dx, d);
                 const double v1 = safeDiv(9.0 * dy, d);
