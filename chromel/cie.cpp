@@ -13,9 +13,6 @@
 #include <limits>
 
 #include "chromel/abi_guard.h"
-#include "chromel/white_points.h"
-
-#define CHROMEL_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 
 namespace chromel {
 namespace {
@@ -33,8 +30,8 @@ struct Block {
 // Runs `kernel(block, n)` over the colours block by block; the kernel converts the first
 // n entries of the block in place.
 template <typename Kernel>
-CHROMEL_INLINE void forEachBlock(std::span<const ColorRecord> in, ColorRecord* out,
-                                 Kernel&& kernel) {
+[[gnu::always_inline]] inline void forEachBlock(std::span<const ColorRecord> in, ColorRecord* out,
+                                                Kernel&& kernel) {
     Block b;
     for (std::size_t base = 0; base < in.size(); base += kBlock) {
         const std::size_t n = std::min(kBlock, in.size() - base);
@@ -54,8 +51,6 @@ CHROMEL_INLINE void forEachBlock(std::span<const ColorRecord> in, ColorRecord* o
     }
 }
 
-#define CHROMEL_KERNEL [&](Block & b, std::size_t n) __attribute__((always_inline))
-
 constexpr double kInv116 = 0.008620689655172414;
 constexpr double kKappa = 903.3;
 constexpr double kInvKappa = 0.0011070519207350825;
@@ -67,7 +62,7 @@ constexpr double kLuvLightnessBreak = 7.9996248;  // 903.3 * 0.008856
 constexpr double kMaxAxis = 128.0;
 constexpr double kDoubleMax = std::numeric_limits<double>::max();
 
-CHROMEL_INLINE double clampRange(double v, double lo, double hi) {
+[[gnu::always_inline]] inline double clampRange(double v, double lo, double hi) {
     return v <= lo ? lo : (v >= hi ? hi : v);
 }
 
@@ -86,16 +81,16 @@ Reference reference(const PointRecord& white, const PointRecord& black) {
     return r;
 }
 
-CHROMEL_INLINE bool isWhite(const Reference& r, double x, double y, double z) {
+[[gnu::always_inline]] inline bool isWhite(const Reference& r, double x, double y, double z) {
     return (x == r.wx) & (y == r.wy) & (z == r.wz);
 }
 
-CHROMEL_INLINE bool isBlack(const Reference& r, double x, double y, double z) {
+[[gnu::always_inline]] inline bool isBlack(const Reference& r, double x, double y, double z) {
     return (x == r.kx) & (y == r.ky) & (z == r.kz);
 }
 
 // The Lab companding function: linear near black, the cube root above.
-CHROMEL_INLINE double labF(double t) {
+[[gnu::always_inline]] inline double labF(double t) {
     const bool root = t > kEpsilon;
     const bool finite = t <= kDoubleMax;
     const double c = vmath::cbrtPositive(vmath::pick(root & finite, t, 1.0));
@@ -103,7 +98,7 @@ CHROMEL_INLINE double labF(double t) {
     return root ? (finite ? c : t) : linear;
 }
 
-CHROMEL_INLINE double labFInverse(double t) {
+[[gnu::always_inline]] inline double labFInverse(double t) {
     return t <= kSixTwentyNinths ? (116.0 * t - 16.0) * kInvKappa : t * t * t;
 }
 
@@ -112,7 +107,7 @@ struct Triple {
 };
 
 // L*, a*, b* of a colour that is neither the white nor the black, before any clamp.
-CHROMEL_INLINE Triple labOf(const Reference& r, double x, double y, double z) {
+[[gnu::always_inline]] inline Triple labOf(const Reference& r, double x, double y, double z) {
     // Divided, not multiplied by reciprocals: a last-bit change of a ratio at the break
     // would move f across the gap between its two pieces.
     const double fx = labF(safeDiv(x - r.kx, r.nx));
@@ -121,7 +116,7 @@ CHROMEL_INLINE Triple labOf(const Reference& r, double x, double y, double z) {
     return {116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz)};
 }
 
-CHROMEL_INLINE Triple xyzOfLab(const Reference& r, double l, double a, double b) {
+[[gnu::always_inline]] inline Triple xyzOfLab(const Reference& r, double l, double a, double b) {
     const bool white = (l == 100.0) & (a == 0.0) & (b == 0.0);
     const bool black = (l == 0.0) & (a == 0.0) & (b == 0.0);
     const double fy = (l + 16.0) * kInv116;
@@ -134,8 +129,10 @@ CHROMEL_INLINE Triple xyzOfLab(const Reference& r, double l, double a, double b)
 
 // a* = C cos h and b* = C sin h over a block; both 0 when C is 0. Angles too large for
 // the vector reduction take the C library's functions.
-CHROMEL_INLINE void polarToCartesian(const double* __restrict chroma, const double* __restrict hue,
-                                     double* __restrict a, double* __restrict b, std::size_t n) {
+[[gnu::always_inline]] inline void polarToCartesian(const double* __restrict chroma,
+                                                    const double* __restrict hue,
+                                                    double* __restrict a, double* __restrict b,
+                                                    std::size_t n) {
     double outside = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
         const double h = hue[i];
@@ -195,16 +192,16 @@ const MethodMatrices& methodMatrices(std::int32_t method) {
     return kMethods[isMethod(method) ? method - 1 : 0];
 }
 
-CHROMEL_INLINE Triple multiply(const Matrix& m, double x, double y, double z) {
+[[gnu::always_inline]] inline Triple multiply(const Matrix& m, double x, double y, double z) {
     return {m.m[0][0] * x + m.m[0][1] * y + m.m[0][2] * z,
             m.m[1][0] * x + m.m[1][1] * y + m.m[1][2] * z,
             m.m[2][0] * x + m.m[2][1] * y + m.m[2][2] * z};
 }
 
-CHROMEL_INLINE void applyMatrix(std::span<const ColorRecord> in, const Matrix& m,
-                                ColorRecord* out) {
+[[gnu::always_inline]] inline void applyMatrix(std::span<const ColorRecord> in, const Matrix& m,
+                                               ColorRecord* out) {
     forEachBlock(
-        in, out, CHROMEL_KERNEL {
+        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const Triple t = multiply(m, b.c0[i], b.c1[i], b.c2[i]);
                 b.c0[i] = t.a, b.c1[i] = t.b, b.c2[i] = t.c;
@@ -222,7 +219,7 @@ ChannelMap channelMap(double w1, double k1, double w2, double k2) {
     return {w1, k1, w2, k2, safeDiv(w2 - k2, w1 - k1)};
 }
 
-CHROMEL_INLINE double mapChannel(const ChannelMap& c, double v) {
+[[gnu::always_inline]] inline double mapChannel(const ChannelMap& c, double v) {
     const double linear = c.destinationBlack + (v - c.sourceBlack) * c.scale;
     return v == c.sourceWhite ? c.destinationWhite
                               : (v == c.sourceBlack ? c.destinationBlack : linear);
@@ -239,11 +236,13 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
     return out;
 }
 
-CHROMEL_CLONES void xyzToLab(std::span<const ColorRecord> in, const PointRecord& white,
-                             const PointRecord& black, ColorRecord* out) {
+[[gnu::target_clones("avx512f", "avx2", "default")]] void xyzToLab(std::span<const ColorRecord> in,
+                                                                   const PointRecord& white,
+                                                                   const PointRecord& black,
+                                                                   ColorRecord* out) {
     const Reference r = reference(white, black);
     forEachBlock(
-        in, out, CHROMEL_KERNEL {
+        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
                 const bool w = isWhite(r, x, y, z);
@@ -259,11 +258,13 @@ CHROMEL_CLONES void xyzToLab(std::span<const ColorRecord> in, const PointRecord&
         });
 }
 
-CHROMEL_CLONES void labToXyz(std::span<const ColorRecord> in, const PointRecord& white,
-                             const PointRecord& black, ColorRecord* out) {
+[[gnu::target_clones("avx512f", "avx2", "default")]] void labToXyz(std::span<const ColorRecord> in,
+                                                                   const PointRecord& white,
+                                                                   const PointRecord& black,
+                                                                   ColorRecord* out) {
     const Reference r = reference(white, black);
     forEachBlock(
-        in, out, CHROMEL_KERNEL {
+        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const Triple xyz = xyzOfLab(r, b.c0[i], b.c1[i], b.c2[i]);
                 b.c0[i] = xyz.a, b.c1[i] = xyz.b, b.c2[i] = xyz.c;
@@ -271,11 +272,13 @@ CHROMEL_CLONES void labToXyz(std::span<const ColorRecord> in, const PointRecord&
         });
 }
 
-CHROMEL_CLONES void xyzToLch(std::span<const ColorRecord> in, const PointRecord& white,
-                             const PointRecord& black, ColorRecord* out) {
+[[gnu::target_clones("avx512f", "avx2", "default")]] void xyzToLch(std::span<const ColorRecord> in,
+                                                                   const PointRecord& white,
+                                                                   const PointRecord& black,
+                                                                   ColorRecord* out) {
     const Reference r = reference(white, black);
     forEachBlock(
-        in, out, CHROMEL_KERNEL {
+        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
                 const bool w = isWhite(r, x, y, z);
@@ -291,11 +294,13 @@ CHROMEL_CLONES void xyzToLch(std::span<const ColorRecord> in, const PointRecord&
         });
 }
 
-CHROMEL_CLONES void lchToXyz(std::span<const ColorRecord> in, const PointRecord& white,
-                             const PointRecord& black, ColorRecord* out) {
+[[gnu::target_clones("avx512f", "avx2", "default")]] void lchToXyz(std::span<const ColorRecord> in,
+                                                                   const PointRecord& white,
+                                                                   const PointRecord& black,
+                                                                   ColorRecord* out) {
     const Reference r = reference(white, black);
     forEachBlock(
-        in, out, CHROMEL_KERNEL {
+        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             double a[kBlock], bb[kBlock];
             polarToCartesian(b.c1, b.c2, a, bb, n);
             for (std::size_t i = 0; i < n; ++i) {
@@ -305,12 +310,14 @@ CHROMEL_CLONES void lchToXyz(std::span<const ColorRecord> in, const PointRecord&
         });
 }
 
-CHROMEL_CLONES void xyzToLuv(std::span<const ColorRecord> in, const PointRecord& white,
-                             const PointRecord& black, ColorRecord* out) {
+[[gnu::target_clones("avx512f", "avx2", "default")]] void xyzToLuv(std::span<const ColorRecord> in,
+                                                                   const PointRecord& white,
+                                                                   const PointRecord& black,
+                                                                   ColorRecord* out) {
     const Reference r = reference(white, black);
     const LuvWhite wn = luvWhite(r);
     forEachBlock(
-        in, out, CHROMEL_KERNEL {
+        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
                 const bool w = isWhite(r, x, y, z);
@@ -333,12 +340,14 @@ CHROMEL_CLONES void xyzToLuv(std::span<const ColorRecord> in, const PointRecord&
         });
 }
 
-CHROMEL_CLONES void luvToXyz(std::span<const ColorRecord> in, const PointRecord& white,
-                             const PointRecord& black, ColorRecord* out) {
+[[gnu::target_clones("avx512f", "avx2", "default")]] void luvToXyz(std::span<const ColorRecord> in,
+                                                                   const PointRecord& white,
+                                                                   const PointRecord& black,
+                                                                   ColorRecord* out) {
     const Reference r = reference(white, black);
     const LuvWhite wn = luvWhite(r);
     forEachBlock(
-        in, out, CHROMEL_KERNEL {
+        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const double l = b.c0[i], u = b.c1[i], v = b.c2[i];
                 const bool w = (l == 100.0) & (u == 0.0) & (v == 0.0);
@@ -360,9 +369,10 @@ CHROMEL_CLONES void luvToXyz(std::span<const ColorRecord> in, const PointRecord&
         });
 }
 
-CHROMEL_CLONES void labToLch(std::span<const ColorRecord> in, Limit limit, ColorRecord* out) {
+[[gnu::target_clones("avx512f", "avx2", "default")]] void labToLch(std::span<const ColorRecord> in,
+                                                                   Limit limit, ColorRecord* out) {
     forEachBlock(
-        in, out, CHROMEL_KERNEL {
+        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const double l = b.c0[i], a = b.c1[i], bb = b.c2[i];
                 const double c = lchChroma(a, bb, Limit::None);
@@ -373,9 +383,10 @@ CHROMEL_CLONES void labToLch(std::span<const ColorRecord> in, Limit limit, Color
         });
 }
 
-CHROMEL_CLONES void lchToLab(std::span<const ColorRecord> in, ColorRecord* out) {
+[[gnu::target_clones("avx512f", "avx2", "default")]] void lchToLab(std::span<const ColorRecord> in,
+                                                                   ColorRecord* out) {
     forEachBlock(
-        in, out, CHROMEL_KERNEL {
+        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             double a[kBlock], bb[kBlock];
             polarToCartesian(b.c1, b.c2, a, bb, n);
             for (std::size_t i = 0; i < n; ++i) {
@@ -389,7 +400,7 @@ CHROMEL_CLONES void lchToLab(std::span<const ColorRecord> in, ColorRecord* out) 
 
 void xyzToYxy(std::span<const ColorRecord> in, ColorRecord* out) {
     forEachBlock(
-        in, out, CHROMEL_KERNEL {
+        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
                 const double s = x + y + z;
@@ -402,7 +413,7 @@ void xyzToYxy(std::span<const ColorRecord> in, ColorRecord* out) {
 
 void yxyToXyz(std::span<const ColorRecord> in, ColorRecord* out) {
     forEachBlock(
-        in, out, CHROMEL_KERNEL {
+        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const double yl = b.c0[i], x = b.c1[i], y = b.c2[i];
                 const bool zero = yl == 0.0;
@@ -421,8 +432,10 @@ void pqrToXyz(std::span<const ColorRecord> in, std::int32_t method, ColorRecord*
     applyMatrix(in, methodMatrices(method).inverse, out);
 }
 
-CHROMEL_CLONES void adaptXyz(std::span<const ColorRecord> in, const AdaptationWhites& whites,
-                             std::int32_t method, ColorRecord* out) {
+[[gnu::target_clones("avx512f", "avx2", "default")]] void adaptXyz(std::span<const ColorRecord> in,
+                                                                   const AdaptationWhites& whites,
+                                                                   std::int32_t method,
+                                                                   ColorRecord* out) {
     const bool same =
         std::memcmp(&whites.sourceWhite, &whites.destinationWhite, sizeof(PointRecord)) == 0 &&
         std::memcmp(&whites.sourceBlack, &whites.destinationBlack, sizeof(PointRecord)) == 0;
@@ -438,7 +451,7 @@ CHROMEL_CLONES void adaptXyz(std::span<const ColorRecord> in, const AdaptationWh
     const ChannelMap q = channelMap(w1.b, k1.b, w2.b, k2.b);
     const ChannelMap rr = channelMap(w1.c, k1.c, w2.c, k2.c);
     forEachBlock(
-        in, out, CHROMEL_KERNEL {
+        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const Triple t = multiply(m.forward, b.c0[i], b.c1[i], b.c2[i]);
                 const Triple x = multiply(m.inverse, mapChannel(p, t.a), mapChannel(q, t.b),

@@ -17,19 +17,19 @@ inline constexpr double kMaxLightness = 100.0;
 inline constexpr double kMaxChroma = 181.01933598375618;  // 128 * sqrt(2)
 
 // The three parts of the Lab to LCh conversion, shared with the colour differences.
-CHROMEL_INLINE double lchLightness(double lightness, Limit limit) {
+[[gnu::always_inline]] inline double lchLightness(double lightness, Limit limit) {
     if (limit == Limit::None) return lightness;
     return lightness <= 0.0 ? 0.0 : (lightness >= kMaxLightness ? kMaxLightness : lightness);
 }
 
-CHROMEL_INLINE double lchChroma(double a, double b, Limit limit) {
+[[gnu::always_inline]] inline double lchChroma(double a, double b, Limit limit) {
     const double c = __builtin_sqrt(a * a + b * b);
     if (limit == Limit::None) return c;
     return c >= kMaxChroma ? kMaxChroma : c;
 }
 
 // Hue in radians in [0, 2 pi]; 0 for a colour without chroma.
-CHROMEL_INLINE double lchHue(double a, double b, double chroma) {
+[[gnu::always_inline]] inline double lchHue(double a, double b, double chroma) {
     const double h = vmath::hueAngle(a, b);
     return chroma == 0.0 ? 0.0 : (h >= vmath::kTwoPi ? vmath::kTwoPi : h);
 }

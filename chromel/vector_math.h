@@ -6,8 +6,6 @@
 #include <bit>
 #include <cstdint>
 
-#define CHROMEL_INLINE inline __attribute__((always_inline))
-
 namespace chromel::vmath {
 
 inline constexpr double kPi = 3.141592653589793;
@@ -16,14 +14,14 @@ inline constexpr double kHalfPi = 1.5707963267948966;
 inline constexpr double kQuarterPi = 0.7853981633974483;
 
 // c ? a : b on the bits, which the compiler keeps a blend instead of turning into a branch.
-CHROMEL_INLINE double pick(bool c, double a, double b) {
+[[gnu::always_inline]] inline double pick(bool c, double a, double b) {
     const std::uint64_t m = std::uint64_t{0} - static_cast<std::uint64_t>(c);
     return std::bit_cast<double>((std::bit_cast<std::uint64_t>(a) & m) |
                                  (std::bit_cast<std::uint64_t>(b) & ~m));
 }
 
 // A quotient whose denominator is zero is taken as zero.
-CHROMEL_INLINE double safeDiv(double n, double d) {
+[[gnu::always_inline]] inline double safeDiv(double n, double d) {
     const bool zero = d == 0.0;
     return pick(zero, 0.0, n / pick(zero, 1.0, d));
 }
@@ -32,7 +30,7 @@ CHROMEL_INLINE double safeDiv(double n, double d) {
 // The reciprocal root r = t^(-1/3) starts from the bit pattern (its exponent is the
 // negated third of t's) and is refined by three division-free Newton steps; a last
 // step on y = t r^2 corrects the rounding of the product.
-CHROMEL_INLINE double cbrtPositive(double t) {
+[[gnu::always_inline]] inline double cbrtPositive(double t) {
     const std::uint64_t i = std::bit_cast<std::uint64_t>(t);
     std::uint64_t third = (i >> 2) + (i >> 4);  // i / 3 by shifts: 0.0101... in binary
     third += third >> 4;
@@ -48,7 +46,7 @@ CHROMEL_INLINE double cbrtPositive(double t) {
 }
 
 // atan(x) for |x| <= tan(pi/8): Cephes' rational approximation, x + x^3 P(x^2) / Q(x^2).
-CHROMEL_INLINE double atanReduced(double x) {
+[[gnu::always_inline]] inline double atanReduced(double x) {
     const double z = x * x;
     const double p = (((-8.750608600031904122785e-1 * z - 1.615753718733365076637e1) * z -
                        7.500855792314704667340e1) *
@@ -67,7 +65,7 @@ CHROMEL_INLINE double atanReduced(double x) {
 
 // atan2(b, a) moved into [0, 2 pi] (a negative angle gains 2 pi); 0 when a = b = 0.
 // Within about 1e-15 rad of std::atan2 for finite inputs.
-CHROMEL_INLINE double hueAngle(double a, double b) {
+[[gnu::always_inline]] inline double hueAngle(double a, double b) {
     const double ax = a < 0.0 ? -a : a;
     const double bx = b < 0.0 ? -b : b;
     const bool steep = bx > ax;
@@ -89,7 +87,7 @@ inline constexpr double kSinCosLimit = 1.0e6;
 
 // sin and cos of |x| <= kSinCosLimit: reduction by pi/2 in three parts (Cody and Waite),
 // then Cephes' polynomials on [-pi/4, pi/4].
-CHROMEL_INLINE void sinCos(double x, double& s, double& c) {
+[[gnu::always_inline]] inline void sinCos(double x, double& s, double& c) {
     // Round x * 2/pi to the nearest integer by adding and removing 1.5 * 2^52; the low
     // bits of the sum then hold the quadrant.
     const double shifted = x * 0.6366197723675814 + 6755399441055744.0;
