@@ -103,7 +103,8 @@ CHROMEL_API void QelColor_ColorTemperature2Chromacity(const double* kelvin, doub
 /* CIE conversions --------------------------------------------------------------------- */
 
 /* Arrays hold `count` colours; the output may be the input array itself. Each function
- * returns its output pointer. Lab (L* 0 ... 100, a* and b* -128 ... 128), LCh (C* up to
+ * returns its output pointer and writes the first three components of each output colour
+ * only. Lab (L* 0 ... 100, a* and b* -128 ... 128), LCh (C* up to
  * 181.01933598375618, h in radians 0 ... 2 pi), Luv (u* -134 ... 220, v* -140 ... 122).
  * Raw forms take the reference white and black; plain forms the illuminant's white and a
  * zero black. The white converts to (100, 0, 0) and the black to (0, 0, 0), and back.
