@@ -17,6 +17,7 @@
 namespace chromel {
 namespace {
 
+using vmath::pick;
 using vmath::safeDiv;
 
 constexpr std::size_t kBlock = 128;
@@ -63,7 +64,7 @@ constexpr double kMaxAxis = 128.0;
 constexpr double kDoubleMax = std::numeric_limits<double>::max();
 
 [[gnu::always_inline]] inline double clampRange(double v, double lo, double hi) {
-    return v <= lo ? lo : (v >= hi ? hi : v);
+    return pick(v <= lo, lo, pick(v >= hi, hi, v));
 }
 
 // A white and black pair as the per-colour loops use it.
@@ -93,13 +94,13 @@ Reference reference(const PointRecord& white, const PointRecord& black) {
 [[gnu::always_inline]] inline double labF(double t) {
     const bool root = t > kEpsilon;
     const bool finite = t <= kDoubleMax;
-    const double c = vmath::cbrtPositive(vmath::pick(root & finite, t, 1.0));
+    const double c = vmath::cbrtPositive(std::fabs(t));
     const double linear = (kKappa * t + 16.0) * kInv116;
-    return root ? (finite ? c : t) : linear;
+    return pick(root, pick(finite, c, t), linear);
 }
 
 [[gnu::always_inline]] inline double labFInverse(double t) {
-    return t <= kSixTwentyNinths ? (116.0 * t - 16.0) * kInvKappa : t * t * t;
+    return pick(t <= kSixTwentyNinths, (116.0 * t - 16.0) * kInvKappa, t * t * t);
 }
 
 struct Triple {
@@ -123,8 +124,8 @@ struct Triple {
     const double x = r.nx * labFInverse(fy + 0.002 * a) + r.kx;
     const double y = r.ny * labFInverse(fy) + r.ky;
     const double z = r.nz * labFInverse(fy - 0.005 * b) + r.kz;
-    return {white ? r.wx : (black ? r.kx : x), white ? r.wy : (black ? r.ky : y),
-            white ? r.wz : (black ? r.kz : z)};
+    return {pick(white, r.wx, pick(black, r.kx, x)), pick(white, r.wy, pick(black, r.ky, y)),
+            pick(white, r.wz, pick(black, r.kz, z))};
 }
 
 // a* = C cos h and b* = C sin h over a block; both 0 when C is 0. Angles too large for
@@ -139,10 +140,10 @@ struct Triple {
         const bool inRange = (h >= -vmath::kSinCosLimit) & (h <= vmath::kSinCosLimit);
         outside += vmath::pick(inRange, 0.0, 1.0);
         double s = 0.0, c = 0.0;
-        vmath::sinCos(vmath::pick(inRange, h, 0.0), s, c);
+        vmath::sinCos(h, s, c);
         const double ch = chroma[i];
-        a[i] = ch == 0.0 ? 0.0 : ch * c;
-        b[i] = ch == 0.0 ? 0.0 : ch * s;
+        a[i] = pick(ch == 0.0, 0.0, ch * c);
+        b[i] = pick(ch == 0.0, 0.0, ch * s);
     }
     if (outside == 0.0) return;
     for (std::size_t i = 0; i < n; ++i) {
@@ -221,18 +222,33 @@ ChannelMap channelMap(double w1, double k1, double w2, double k2) {
 
 [[gnu::always_inline]] inline double mapChannel(const ChannelMap& c, double v) {
     const double linear = c.destinationBlack + (v - c.sourceBlack) * c.scale;
-    return v == c.sourceWhite ? c.destinationWhite
-                              : (v == c.sourceBlack ? c.destinationBlack : linear);
+    return pick(v == c.sourceWhite, c.destinationWhite,
+                pick(v == c.sourceBlack, c.destinationBlack, linear));
+}
+
+// The limit is a template argument so that the loop holds no branch on it.
+template <Limit kLimit>
+[[gnu::always_inline]] inline void labToLchBlocks(std::span<const ColorRecord> in,
+                                                  ColorRecord* out) {
+    forEachBlock(
+        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+            for (std::size_t i = 0; i < n; ++i) {
+                const double a = b.c1[i], bb = b.c2[i];
+                const double c = lchChroma(a, bb, kLimit);
+                b.c0[i] = lchLightness(b.c0[i], kLimit);
+                b.c1[i] = c;
+                b.c2[i] = lchHue(a, bb, c);
+            }
+        });
 }
 
 }  // namespace
 
 ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
-    const double c = lchChroma(lab.v[1], lab.v[2], Limit::None);
     ColorRecord out = lab;
     out.v[0] = lchLightness(lab.v[0], limit);
-    out.v[1] = limit == Limit::None ? c : lchChroma(lab.v[1], lab.v[2], limit);
-    out.v[2] = lchHue(lab.v[1], lab.v[2], c);
+    out.v[1] = lchChroma(lab.v[1], lab.v[2], limit);
+    out.v[2] = lchHue(lab.v[1], lab.v[2], out.v[1]);
     return out;
 }
 
@@ -251,9 +267,9 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
                 const double l = clampRange(lab.a, 0.0, 100.0);
                 const double a = clampRange(lab.b, -kMaxAxis, kMaxAxis);
                 const double bb = clampRange(lab.c, -kMaxAxis, kMaxAxis);
-                b.c0[i] = w ? 100.0 : (k ? 0.0 : l);
-                b.c1[i] = w | k ? 0.0 : a;
-                b.c2[i] = w | k ? 0.0 : bb;
+                b.c0[i] = pick(w, 100.0, pick(k, 0.0, l));
+                b.c1[i] = pick(w | k, 0.0, a);
+                b.c2[i] = pick(w | k, 0.0, bb);
             }
         });
 }
@@ -285,11 +301,11 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
                 const bool k = isBlack(r, x, y, z);
                 const Triple lab = labOf(r, x, y, z);
                 const double c = lchChroma(lab.b, lab.c, Limit::None);
-                double h = c == 0.0 ? 0.0 : vmath::hueAngle(lab.b, lab.c);
-                h = h > vmath::kTwoPi ? h - vmath::kTwoPi : h;
-                b.c0[i] = w ? 100.0 : (k ? 0.0 : lchLightness(lab.a, Limit::Clamp));
-                b.c1[i] = w | k ? 0.0 : (c >= kMaxChroma ? kMaxChroma : c);
-                b.c2[i] = w | k ? 0.0 : h;
+                double h = pick(c == 0.0, 0.0, vmath::hueAngle(lab.b, lab.c));
+                h = pick(h > vmath::kTwoPi, h - vmath::kTwoPi, h);
+                b.c0[i] = pick(w, 100.0, pick(k, 0.0, lchLightness(lab.a, Limit::Clamp)));
+                b.c1[i] = pick(w | k, 0.0, lchChroma(lab.b, lab.c, Limit::Clamp));
+                b.c2[i] = pick(w | k, 0.0, h);
             }
         });
 }
@@ -329,13 +345,13 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
                 const double v1 = safeDiv(9.0 * dy, d);
                 const bool root = yr > kLuvEpsilon;
                 const bool finite = yr <= kDoubleMax;
-                const double c = vmath::cbrtPositive(vmath::pick(root & finite, yr, 1.0));
-                const double l = root ? 116.0 * (finite ? c : yr) - 16.0 : kLuvKappa * yr;
+                const double c = vmath::cbrtPositive(std::fabs(yr));
+                const double l = pick(root, 116.0 * pick(finite, c, yr) - 16.0, kLuvKappa * yr);
                 const double u = 13.0 * l * (u1 - wn.un);
                 const double v = 13.0 * l * (v1 - wn.vn);
-                b.c0[i] = w ? 100.0 : (k ? 0.0 : clampRange(l, 0.0, 100.0));
-                b.c1[i] = w | k ? 0.0 : clampRange(u, -134.0, 220.0);
-                b.c2[i] = w | k ? 0.0 : clampRange(v, -140.0, 122.0);
+                b.c0[i] = pick(w, 100.0, pick(k, 0.0, clampRange(l, 0.0, 100.0)));
+                b.c1[i] = pick(w | k, 0.0, clampRange(u, -134.0, 220.0));
+                b.c2[i] = pick(w | k, 0.0, clampRange(v, -140.0, 122.0));
             }
         });
 }
@@ -353,34 +369,25 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
                 const bool w = (l == 100.0) & (u == 0.0) & (v == 0.0);
                 const bool k = (l == 0.0) & (u == 0.0) & (v == 0.0);
                 const double f = (l + 16.0) * kInv116;
-                const double y = l <= kLuvLightnessBreak ? l * kInvKappa : f * f * f;
+                const double y = pick(l <= kLuvLightnessBreak, l * kInvKappa, f * f * f);
                 const double alpha = (safeDiv(52.0 * l, u + 13.0 * l * wn.un) - 1.0) * (1.0 / 3.0);
                 const double x =
                     safeDiv(y * (safeDiv(39.0 * l, v + 13.0 * l * wn.vn) - 5.0) + 5.0 * y,
                             alpha + 1.0 / 3.0);
                 const double z = alpha * x - 5.0 * y;
-                b.c0[i] = w ? r.wx : x + r.kx;
-                b.c1[i] = w ? r.wy : y + r.ky;
-                b.c2[i] = w ? r.wz : z + r.kz;
-                b.c0[i] = k ? r.kx : b.c0[i];
-                b.c1[i] = k ? r.ky : b.c1[i];
-                b.c2[i] = k ? r.kz : b.c2[i];
+                b.c0[i] = pick(w, r.wx, pick(k, r.kx, x + r.kx));
+                b.c1[i] = pick(w, r.wy, pick(k, r.ky, y + r.ky));
+                b.c2[i] = pick(w, r.wz, pick(k, r.kz, z + r.kz));
             }
         });
 }
 
 [[gnu::target_clones("avx512f", "avx2", "default")]] void labToLch(std::span<const ColorRecord> in,
                                                                    Limit limit, ColorRecord* out) {
-    forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
-            for (std::size_t i = 0; i < n; ++i) {
-                const double l = b.c0[i], a = b.c1[i], bb = b.c2[i];
-                const double c = lchChroma(a, bb, Limit::None);
-                b.c0[i] = lchLightness(l, limit);
-                b.c1[i] = limit == Limit::None ? c : (c >= kMaxChroma ? kMaxChroma : c);
-                b.c2[i] = lchHue(a, bb, c);
-            }
-        });
+    if (limit == Limit::Clamp)
+        labToLchBlocks<Limit::Clamp>(in, out);
+    else
+        labToLchBlocks<Limit::None>(in, out);
 }
 
 [[gnu::target_clones("avx512f", "avx2", "default")]] void lchToLab(std::span<const ColorRecord> in,
@@ -391,9 +398,9 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
             polarToCartesian(b.c1, b.c2, a, bb, n);
             for (std::size_t i = 0; i < n; ++i) {
                 const bool neutral = b.c1[i] == 0.0;
-                b.c0[i] = neutral ? b.c0[i] : lchLightness(b.c0[i], Limit::Clamp);
-                b.c1[i] = neutral ? 0.0 : clampRange(a[i], -kMaxAxis, kMaxAxis);
-                b.c2[i] = neutral ? 0.0 : clampRange(bb[i], -kMaxAxis, kMaxAxis);
+                b.c0[i] = pick(neutral, b.c0[i], lchLightness(b.c0[i], Limit::Clamp));
+                b.c1[i] = pick(neutral, 0.0, clampRange(a[i], -kMaxAxis, kMaxAxis));
+                b.c2[i] = pick(neutral, 0.0, clampRange(bb[i], -kMaxAxis, kMaxAxis));
             }
         });
 }

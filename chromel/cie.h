@@ -19,19 +19,20 @@ inline constexpr double kMaxChroma = 181.01933598375618;  // 128 * sqrt(2)
 // The three parts of the Lab to LCh conversion, shared with the colour differences.
 [[gnu::always_inline]] inline double lchLightness(double lightness, Limit limit) {
     if (limit == Limit::None) return lightness;
-    return lightness <= 0.0 ? 0.0 : (lightness >= kMaxLightness ? kMaxLightness : lightness);
+    return vmath::pick(lightness <= 0.0, 0.0,
+                       vmath::pick(lightness >= kMaxLightness, kMaxLightness, lightness));
 }
 
 [[gnu::always_inline]] inline double lchChroma(double a, double b, Limit limit) {
     const double c = __builtin_sqrt(a * a + b * b);
     if (limit == Limit::None) return c;
-    return c >= kMaxChroma ? kMaxChroma : c;
+    return vmath::pick(c >= kMaxChroma, kMaxChroma, c);
 }
 
 // Hue in radians in [0, 2 pi]; 0 for a colour without chroma.
 [[gnu::always_inline]] inline double lchHue(double a, double b, double chroma) {
     const double h = vmath::hueAngle(a, b);
-    return chroma == 0.0 ? 0.0 : (h >= vmath::kTwoPi ? vmath::kTwoPi : h);
+    return vmath::pick(chroma == 0.0, 0.0, vmath::pick(h >= vmath::kTwoPi, vmath::kTwoPi, h));
 }
 
 // Lab to LCh of one colour; Limit::None keeps L* and C* as computed.

@@ -13,20 +13,19 @@ inline constexpr double kTwoPi = 6.283185307179586;
 inline constexpr double kHalfPi = 1.5707963267948966;
 inline constexpr double kQuarterPi = 0.7853981633974483;
 
-// c ? a : b on the bits, which the compiler keeps a blend instead of turning into a branch.
+// c ? a : b with both a and b computed beforehand; in the loops, a vector blend. Lanes
+// whose result is not picked may hold anything, infinities and NaNs included.
 [[gnu::always_inline]] inline double pick(bool c, double a, double b) {
-    const std::uint64_t m = std::uint64_t{0} - static_cast<std::uint64_t>(c);
-    return std::bit_cast<double>((std::bit_cast<std::uint64_t>(a) & m) |
-                                 (std::bit_cast<std::uint64_t>(b) & ~m));
+    return c ? a : b;
 }
 
 // A quotient whose denominator is zero is taken as zero.
 [[gnu::always_inline]] inline double safeDiv(double n, double d) {
-    const bool zero = d == 0.0;
-    return pick(zero, 0.0, n / pick(zero, 1.0, d));
+    return pick(d == 0.0, 0.0, n / d);
 }
 
-// Cube root of a positive, finite, normal t; at most 3 ulps from std::cbrt.
+// Cube root of a positive, finite, normal t; at most 3 ulps from std::cbrt. Any other t
+// gives a finite or NaN value without trapping, for callers to discard.
 // The reciprocal root r = t^(-1/3) starts from the bit pattern (its exponent is the
 // negated third of t's) and is refined by three division-free Newton steps; a last
 // step on y = t r^2 corrects the rounding of the product.
@@ -66,20 +65,20 @@ inline constexpr double kQuarterPi = 0.7853981633974483;
 // atan2(b, a) moved into [0, 2 pi] (a negative angle gains 2 pi); 0 when a = b = 0.
 // Within about 1e-15 rad of std::atan2 for finite inputs.
 [[gnu::always_inline]] inline double hueAngle(double a, double b) {
-    const double ax = a < 0.0 ? -a : a;
-    const double bx = b < 0.0 ? -b : b;
+    const double ax = pick(a < 0.0, -a, a);
+    const double bx = pick(b < 0.0, -b, b);
     const bool steep = bx > ax;
-    const double lo = steep ? ax : bx;
-    const double hi = steep ? bx : ax;
+    const double lo = pick(steep, ax, bx);
+    const double hi = pick(steep, bx, ax);
     // lo / hi lies in [0, 1]; above tan(pi/8) the angle is pi/4 + atan((lo - hi) / (lo + hi)).
     const bool upper = lo > 0.41421356237309503 * hi;
-    const double num = upper ? lo - hi : lo;
-    const double den = upper ? lo + hi : hi;
-    double t = atanReduced(num / pick(den != 0.0, den, 1.0)) + (upper ? kQuarterPi : 0.0);
-    t = steep ? kHalfPi - t : t;
-    t = a < 0.0 ? kPi - t : t;
-    t = b < 0.0 ? kTwoPi - t : t;
-    return den != 0.0 ? t : 0.0;
+    const double num = pick(upper, lo - hi, lo);
+    const double den = pick(upper, lo + hi, hi);
+    double t = atanReduced(num / den) + pick(upper, kQuarterPi, 0.0);
+    t = pick(steep, kHalfPi - t, t);
+    t = pick(a < 0.0, kPi - t, t);
+    t = pick(b < 0.0, kTwoPi - t, t);
+    return pick(den != 0.0, t, 0.0);
 }
 
 // Largest |x| sinCos reduces accurately; callers take std::sin / std::cos beyond it.
@@ -116,10 +115,10 @@ inline constexpr double kSinCosLimit = 1.0e6;
                                z +
                            4.16666666666665929218e-2);
     const bool swap = (quadrant & 1u) != 0;
-    const double sv = swap ? cr : sr;
-    const double cv = swap ? sr : cr;
-    s = (quadrant & 2u) != 0 ? -sv : sv;
-    c = ((quadrant + 1u) & 2u) != 0 ? -cv : cv;
+    const double sv = pick(swap, cr, sr);
+    const double cv = pick(swap, sr, cr);
+    s = pick((quadrant & 2u) != 0, -sv, sv);
+    c = pick(((quadrant + 1u) & 2u) != 0, -cv, cv);
 }
 
 }  // namespace chromel::vmath
