@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <lcms2.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
