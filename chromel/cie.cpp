@@ -138,7 +138,7 @@ struct Triple {
     for (std::size_t i = 0; i < n; ++i) {
         const double h = hue[i];
         const bool inRange = (h >= -vmath::kSinCosLimit) & (h <= vmath::kSinCosLimit);
-        outside += vmath::pick(inRange, 0.0, 1.0);
+        outside += pick(inRange, 0.0, 1.0);
         double s = 0.0, c = 0.0;
         vmath::sinCos(h, s, c);
         const double ch = chroma[i];
