@@ -5,6 +5,7 @@
 #include <cstring>
 #include <span>
 
+#include "meterio/frame/result.h"
 #include "meterio32.h"
 
 namespace meterio::serial {
@@ -24,24 +25,24 @@ bool stopRequested(const Callback& poll) { return poll && poll(kPoll) == kStop; 
 
 }  // namespace
 
-std::uint32_t SerialExchange(platform::SerialPort& port, std::string_view command,
+Result SerialExchange(platform::SerialPort& port, std::string_view command,
                              std::string_view pattern, std::uint32_t requiredCount,
                              std::size_t capacity, std::uint8_t* reply, std::uint32_t timeoutMs,
                              std::uint32_t delayMs, const Callback& idle, platform::Clock& clock) {
     const bool sent = !command.empty();
     if (sent && !SerialWrite(port, command.size(),
                              reinterpret_cast<const std::uint8_t*>(command.data())))
-        return METERIO_COMMUNICATION_ERROR;
-    if (pattern.empty()) return METERIO_OK;
+        return Result::CommunicationError;
+    if (pattern.empty()) return Result::Ok;
     if (delayMs != 0) clock.sleepMs(delayMs);
 
     const std::uint32_t deadline = clock.tickMs() + std::min(timeoutMs, kLongestWaitMs);
     std::size_t received = 0;
     std::uint32_t found = 0;
     do {
-        if (received >= capacity) return METERIO_COMMUNICATION_ERROR;
+        if (received >= capacity) return Result::CommunicationError;
         std::size_t got = 0;
-        if (!SerialRead(port, 0, 1, reply + received, &got)) return METERIO_COMMUNICATION_ERROR;
+        if (!SerialRead(port, 0, 1, reply + received, &got)) return Result::CommunicationError;
         if (got != 0) {
             received += got;
             // Each new byte can complete at most one occurrence, the one ending with it.
@@ -49,7 +50,7 @@ std::uint32_t SerialExchange(platform::SerialPort& port, std::string_view comman
                 std::memcmp(reply + received - pattern.size(), pattern.data(), pattern.size()) == 0)
                 ++found;
         }
-        if (received >= pattern.size() && found == requiredCount) return METERIO_OK;
+        if (received >= pattern.size() && found == requiredCount) return Result::Ok;
         if (idle) idle(kIdleTurn);
         if (got == 0) {
             const std::uint32_t now = clock.tickMs();
@@ -57,71 +58,71 @@ std::uint32_t SerialExchange(platform::SerialPort& port, std::string_view comman
         }
     } while (!deadlinePassed(deadline, clock.tickMs()));
 
-    if (received != 0) return METERIO_COMMUNICATION_ERROR;
-    return sent ? METERIO_NO_INSTRUMENT : METERIO_OK;
+    if (received != 0) return Result::CommunicationError;
+    return sent ? Result::NoInstrument : Result::Ok;
 }
 
-std::uint32_t SerialFindInstrument(SerialRecord& record, std::string_view portName,
+Result SerialFindInstrument(SerialRecord& record, std::string_view portName,
                                    std::uint32_t baudRate, const Callback& poll,
                                    const Probe& probe) {
-    if (stopRequested(poll)) return METERIO_CANCELLED;
+    if (stopRequested(poll)) return Result::Cancelled;
 
     Port port;
     std::string foundName;
     std::uint32_t foundRate = 0;
-    std::uint32_t result = METERIO_NO_INSTRUMENT;
+    Result result = Result::NoInstrument;
 
     if (!portName.empty()) {
         // Drivers hold port names in 32-byte buffers.
-        if (portName.size() >= kPortNameSize) return METERIO_GENERAL_FAILURE;
+        if (portName.size() >= kPortNameSize) return Result::GeneralFailure;
         const std::span<const std::uint32_t> rates =
             baudRate != 0 ? std::span<const std::uint32_t>(&baudRate, 1)
                           : std::span<const std::uint32_t>(kSearchBaudRates);
         for (const std::uint32_t rate : rates) {
-            if (stopRequested(poll)) return METERIO_CANCELLED;
+            if (stopRequested(poll)) return Result::Cancelled;
             result = probe(portName, rate, poll, port);
-            if (result == METERIO_OK) {
+            if (result == Result::Ok) {
                 foundName = portName;
                 foundRate = rate;
             }
-            if (result == METERIO_OK || result == METERIO_CANCELLED) break;
+            if (result == Result::Ok || result == Result::Cancelled) break;
         }
-        if (result != METERIO_OK) {
+        if (result != Result::Ok) {
             SerialClose(port);
             return result;
         }
     } else {
         PortList ports;
-        if (!SerialEnumPorts(kKindCom, ports) || ports.empty()) return METERIO_NO_PORT;
+        if (!SerialEnumPorts(kKindCom, ports) || ports.empty()) return Result::NoPort;
         const std::span<const std::uint32_t> rates =
             baudRate != 0 ? std::span<const std::uint32_t>(&baudRate, 1)
                           : std::span<const std::uint32_t>(kSearchBaudRates);
         for (const std::uint32_t rate : rates) {
             for (const auto& name : ports) {
-                if (name.size() >= kPortNameSize) return METERIO_GENERAL_FAILURE;
-                if (stopRequested(poll)) return METERIO_CANCELLED;
+                if (name.size() >= kPortNameSize) return Result::GeneralFailure;
+                if (stopRequested(poll)) return Result::Cancelled;
                 result = probe(name, rate, poll, port);
-                if (result == METERIO_CANCELLED) {
+                if (result == Result::Cancelled) {
                     SerialClose(port);
-                    return METERIO_CANCELLED;
+                    return Result::Cancelled;
                 }
-                if (result == METERIO_OK) {
+                if (result == Result::Ok) {
                     foundName = name;
                     foundRate = rate;
                     break;
                 }
             }
-            if (result == METERIO_OK) break;
+            if (result == Result::Ok) break;
         }
-        if (result != METERIO_OK) {
+        if (result != Result::Ok) {
             SerialClose(port);
-            return METERIO_NO_INSTRUMENT;
+            return Result::NoInstrument;
         }
     }
 
     if (stopRequested(poll)) {
         SerialClose(port);
-        return METERIO_CANCELLED;
+        return Result::Cancelled;
     }
     std::memset(record.portName, 0, sizeof record.portName);
     std::memcpy(record.portName, foundName.data(), foundName.size());
@@ -129,7 +130,7 @@ std::uint32_t SerialFindInstrument(SerialRecord& record, std::string_view portNa
     record.port = std::move(port);
     record.colorSpace = METERIO_CS_LAB;
     record.reserved.fill(0);
-    return METERIO_OK;
+    return Result::Ok;
 }
 
 }  // namespace meterio::serial

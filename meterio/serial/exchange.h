@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "meterio/frame/result.h"
 #include "meterio/serial/port.h"
 #include "platform/clock.h"
 
@@ -20,7 +21,7 @@ namespace meterio::serial {
 // failure, a reply that did not complete, or one longer than `capacity`.
 // Each turn that finds no byte waits up to 1 ms for the port to become readable, so a wait
 // costs next to no processor time; `idle` is called with -100 on every turn.
-std::uint32_t SerialExchange(platform::SerialPort& port, std::string_view command,
+Result SerialExchange(platform::SerialPort& port, std::string_view command,
                              std::string_view pattern, std::uint32_t requiredCount,
                              std::size_t capacity, std::uint8_t* reply, std::uint32_t timeoutMs,
                              std::uint32_t delayMs, const Callback& idle,
@@ -42,14 +43,14 @@ struct SerialRecord {
 // Opens `portName`, applies the driver's profile at `baudRate`, asks the instrument who it is,
 // and leaves the open port in `port` on success (0). Otherwise the port is closed and the result
 // is 0x80000005, 0x80000006 or 1 (stopped by the callback).
-using Probe = std::function<std::uint32_t(std::string_view portName, std::uint32_t baudRate,
+using Probe = std::function<Result(std::string_view portName, std::uint32_t baudRate,
                                           const Callback& poll, Port& port)>;
 
 // Finds an instrument: the named port (at `baudRate`, or at each search rate), or every listed
 // COM port at every rate, rates outer. `poll` is called with -1 before every probe; -1 from it
 // stops the search with 1 and leaves no port open.
 // Result: 0, 1, 0x80000004, 0x80000005, 0x80000006 or 0x0FFFFFFF.
-std::uint32_t SerialFindInstrument(SerialRecord& record, std::string_view portName,
+Result SerialFindInstrument(SerialRecord& record, std::string_view portName,
                                    std::uint32_t baudRate, const Callback& poll,
                                    const Probe& probe);
 

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "meterio/frame/result.h"
 #include "meterio32.h"
 
 namespace meterio::serial {
@@ -253,12 +254,12 @@ void applyProfile(LineProfile profile, std::uint32_t baudRate, PortSettings& set
     timeouts = row.timeouts;
 }
 
-std::uint32_t SerialSetProfile(platform::SerialPort& port, LineProfile profile,
+Result SerialSetProfile(platform::SerialPort& port, LineProfile profile,
                                std::uint32_t baudRate) {
     PortSettings settings;
-    if (!SerialGetSettings(port, settings)) return METERIO_COMMUNICATION_ERROR;
+    if (!SerialGetSettings(port, settings)) return Result::CommunicationError;
     applyProfile(profile, baudRate, settings);
-    return SerialSetSettings(port, settings) ? METERIO_OK : METERIO_COMMUNICATION_ERROR;
+    return SerialSetSettings(port, settings) ? Result::Ok : Result::CommunicationError;
 }
 
 }  // namespace meterio::serial
