@@ -56,25 +56,25 @@ public:
 
     Result bind() override {
         if (!m_module.load("CSCMTLib.dll")) return Result::LibraryNotLoaded;
-        const bool all =
-            m_module.resolve("CSDOpen", m_api.open) && m_module.resolve("CSDClose", m_api.close) &&
-            m_module.resolve("CSDInit", m_api.init) &&
-            m_module.resolve("CSDSetMode", m_api.setMode) &&
-            m_module.resolve("CSDSetReflMesMode", m_api.setReflMesMode) &&
-            m_module.resolve("CSDSetMesData", m_api.setMesData) &&
-            m_module.resolve("CSDSetWhitePoint", m_api.setWhitePoint) &&
-            m_module.resolve("CSDCalibrateWhite", m_api.calibrateWhite) &&
-            m_module.resolve("CSDCalibrateBlack", m_api.calibrateBlack) &&
-            m_module.resolve("CSDMeasure", m_api.measure) &&
-            m_module.resolve("CSDButtonPressed", m_api.buttonPressed) &&
-            m_module.resolve("CSDGetWhitePoint", m_api.getWhitePoint) &&
-            m_module.resolve("CSDGetShellColor", m_api.getShellColor) &&
-            m_module.resolve("CSDGetUnitID", m_api.getUnitId) &&
-            m_module.resolve("CSDGetModelName", m_api.getModelName) &&
-            m_module.resolve("CSCCCanConvert", m_api.canConvert) &&
-            m_module.resolve("CSCCConvertMeas", m_api.convertMeas) &&
-            m_module.resolve("CSDSetAutoButtonMode", m_api.setAutoButtonMode) &&
-            m_module.resolve("CSDReset", m_api.reset);
+        const bool all = m_module.resolve("CSDOpen", m_api.open) &&
+                         m_module.resolve("CSDClose", m_api.close) &&
+                         m_module.resolve("CSDInit", m_api.init) &&
+                         m_module.resolve("CSDSetMode", m_api.setMode) &&
+                         m_module.resolve("CSDSetReflMesMode", m_api.setReflMesMode) &&
+                         m_module.resolve("CSDSetMesData", m_api.setMesData) &&
+                         m_module.resolve("CSDSetWhitePoint", m_api.setWhitePoint) &&
+                         m_module.resolve("CSDCalibrateWhite", m_api.calibrateWhite) &&
+                         m_module.resolve("CSDCalibrateBlack", m_api.calibrateBlack) &&
+                         m_module.resolve("CSDMeasure", m_api.measure) &&
+                         m_module.resolve("CSDButtonPressed", m_api.buttonPressed) &&
+                         m_module.resolve("CSDGetWhitePoint", m_api.getWhitePoint) &&
+                         m_module.resolve("CSDGetShellColor", m_api.getShellColor) &&
+                         m_module.resolve("CSDGetUnitID", m_api.getUnitId) &&
+                         m_module.resolve("CSDGetModelName", m_api.getModelName) &&
+                         m_module.resolve("CSCCCanConvert", m_api.canConvert) &&
+                         m_module.resolve("CSCCConvertMeas", m_api.convertMeas) &&
+                         m_module.resolve("CSDSetAutoButtonMode", m_api.setAutoButtonMode) &&
+                         m_module.resolve("CSDReset", m_api.reset);
         if (!all) {
             (void)m_module.unload();
             m_api = {};
@@ -166,14 +166,20 @@ public:
         std::uint32_t whitePoint = 0;
         if (const Result r = g(m_api.getWhitePoint(&whitePoint)); r != Result::Ok) return r;
         const std::uint32_t vendorIllumination = whitePoint & kIlluminationMask;
-        const auto entry = std::find_if(std::begin(kIlluminations), std::end(kIlluminations),
-                                        [&](const auto& p) { return p.second == vendorIllumination; });
+        const auto entry =
+            std::find_if(std::begin(kIlluminations), std::end(kIlluminations),
+                         [&](const auto& p) { return p.second == vendorIllumination; });
         if (entry == std::end(kIlluminations)) return Result::GeneralFailure;
         std::uint32_t observer = 0;
         switch (whitePoint & kObserverMask) {
-            case 0x10000000u: observer = 2; break;
-            case 0x20000000u: observer = 10; break;
-            default: return Result::GeneralFailure;
+            case 0x10000000u:
+                observer = 2;
+                break;
+            case 0x20000000u:
+                observer = 10;
+                break;
+            default:
+                return Result::GeneralFailure;
         }
         params.densityStandard =
             m_densityStandard >= 1 && m_densityStandard <= 4 ? m_densityStandard : 4;
@@ -202,12 +208,15 @@ public:
             return r;
         auto* out = static_cast<double*>(records);
         switch (request.kind) {
-            case kReadColorant: return readColour(out);
-            case kReadDensity: return readDensities(out);
+            case kReadColorant:
+                return readColour(out);
+            case kReadDensity:
+                return readDensities(out);
             case kReadBoth:
                 if (const Result r = readColour(out); r != Result::Ok) return r;
                 return readDensities(out + 4);
-            default: return Result::GeneralFailure;
+            default:
+                return Result::GeneralFailure;
         }
     }
 
@@ -365,7 +374,8 @@ private:
                 }
                 return Result::Ok;
             }
-            default: return Result::GeneralFailure;
+            default:
+                return Result::GeneralFailure;
         }
     }
 
@@ -394,14 +404,15 @@ Result mapCscmtlibCode(CscmtlibTable table, std::int32_t code) {
                                  {{64, 65, 134, 256, 267}, Result::NoInstrument},
                                  {{67, 128, 133}, Result::CommunicationError}});
         case CscmtlibTable::W:
-            return lookup(code, {{{1, 4, 5, 6, 65, 133, 160, 259, 260, 261, 263, 264, 266, 300,
-                                   306, 312, 1536},
-                                  Result::DeviceError},
-                                 {{64, 134, 256, 267}, Result::NoInstrument},
-                                 {{70, 128, 131, 132, 135}, Result::CommunicationError}});
+            return lookup(
+                code,
+                {{{1, 4, 5, 6, 65, 133, 160, 259, 260, 261, 263, 264, 266, 300, 306, 312, 1536},
+                  Result::DeviceError},
+                 {{64, 134, 256, 267}, Result::NoInstrument},
+                 {{70, 128, 131, 132, 135}, Result::CommunicationError}});
         case CscmtlibTable::M:
-            return lookup(code, {{{7, 64, 67, 70, 131, 132, 133, 135, 257, 259, 260, 261, 262,
-                                   263, 300, 306, 307, 312},
+            return lookup(code, {{{7, 64, 67, 70, 131, 132, 133, 135, 257, 259, 260, 261, 262, 263,
+                                   300, 306, 307, 312},
                                   Result::DeviceError},
                                  {{128}, Result::CommunicationError},
                                  {{134, 256}, Result::NoInstrument}});
@@ -442,22 +453,33 @@ std::optional<std::uint32_t> cscmtlibIllumination(std::uint32_t illumination) {
 
 std::optional<std::uint32_t> cscmtlibDensity(std::uint32_t densityStandard) {
     switch (densityStandard) {
-        case 1: return 0x53746141u;  // StaA
-        case 2: return 0x53746145u;  // StaE
-        case 3: return 0x53746149u;  // StaI
-        case 4: return 0x53746154u;  // StaT
-        default: return std::nullopt;
+        case 1:
+            return 0x53746141u;  // StaA
+        case 2:
+            return 0x53746145u;  // StaE
+        case 3:
+            return 0x53746149u;  // StaI
+        case 4:
+            return 0x53746154u;  // StaT
+        default:
+            return std::nullopt;
     }
 }
 
 std::optional<std::uint32_t> cscmtlibColorSpace(std::uint32_t colorSpace) {
     switch (colorSpace) {
-        case METERIO_CS_XYZ: return 0x58595A20u;
-        case METERIO_CS_LAB: return 0x4C616220u;
-        case METERIO_CS_LCH: return 0x4C636820u;  // "Lch "
-        case METERIO_CS_YXY: return 0x78795920u;  // "xyY "
-        case METERIO_CS_LUV: return 0x4C757620u;
-        default: return std::nullopt;
+        case METERIO_CS_XYZ:
+            return 0x58595A20u;
+        case METERIO_CS_LAB:
+            return 0x4C616220u;
+        case METERIO_CS_LCH:
+            return 0x4C636820u;  // "Lch "
+        case METERIO_CS_YXY:
+            return 0x78795920u;  // "xyY "
+        case METERIO_CS_LUV:
+            return 0x4C757620u;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -467,6 +489,8 @@ std::optional<double> roundLabValue(double value, double low, double high) {
     return std::trunc(shifted * 10000.0) * 0.0001;
 }
 
-std::unique_ptr<Driver> makeCscmtlibDriver() { return std::make_unique<CscmtlibDriver>(); }
+std::unique_ptr<Driver> makeCscmtlibDriver() {
+    return std::make_unique<CscmtlibDriver>();
+}
 
 }  // namespace meterio

@@ -39,26 +39,26 @@ inline constexpr std::size_t kCscmtlibModelBytes = 256;
 
 // The entry points as the driver calls them.
 struct CscmtlibApi {
-    std::int32_t (*open)() = nullptr;                                  // CSDOpen
-    std::int32_t (*close)() = nullptr;                                 // CSDClose
-    std::int32_t (*init)(std::int32_t, std::int32_t port) = nullptr;   // CSDInit
-    std::int32_t (*setMode)(std::int32_t) = nullptr;                   // CSDSetMode
-    std::int32_t (*setReflMesMode)(std::int32_t) = nullptr;            // CSDSetReflMesMode
-    std::int32_t (*setMesData)(std::int32_t) = nullptr;                // CSDSetMesData
-    std::int32_t (*setWhitePoint)(std::uint32_t) = nullptr;            // CSDSetWhitePoint
-    std::int32_t (*calibrateWhite)(void* work) = nullptr;              // CSDCalibrateWhite
-    std::int32_t (*calibrateBlack)(void* work) = nullptr;              // CSDCalibrateBlack
-    std::int32_t (*measure)(double* measurement) = nullptr;            // CSDMeasure
-    std::int32_t (*buttonPressed)(std::int32_t* pressed) = nullptr;    // CSDButtonPressed
-    std::int32_t (*getWhitePoint)(std::uint32_t*) = nullptr;           // CSDGetWhitePoint
-    std::int32_t (*getShellColor)(std::uint32_t*) = nullptr;           // CSDGetShellColor
-    std::int32_t (*getUnitId)(std::uint32_t*) = nullptr;               // CSDGetUnitID
+    std::int32_t (*open)() = nullptr;                                       // CSDOpen
+    std::int32_t (*close)() = nullptr;                                      // CSDClose
+    std::int32_t (*init)(std::int32_t, std::int32_t port) = nullptr;        // CSDInit
+    std::int32_t (*setMode)(std::int32_t) = nullptr;                        // CSDSetMode
+    std::int32_t (*setReflMesMode)(std::int32_t) = nullptr;                 // CSDSetReflMesMode
+    std::int32_t (*setMesData)(std::int32_t) = nullptr;                     // CSDSetMesData
+    std::int32_t (*setWhitePoint)(std::uint32_t) = nullptr;                 // CSDSetWhitePoint
+    std::int32_t (*calibrateWhite)(void* work) = nullptr;                   // CSDCalibrateWhite
+    std::int32_t (*calibrateBlack)(void* work) = nullptr;                   // CSDCalibrateBlack
+    std::int32_t (*measure)(double* measurement) = nullptr;                 // CSDMeasure
+    std::int32_t (*buttonPressed)(std::int32_t* pressed) = nullptr;         // CSDButtonPressed
+    std::int32_t (*getWhitePoint)(std::uint32_t*) = nullptr;                // CSDGetWhitePoint
+    std::int32_t (*getShellColor)(std::uint32_t*) = nullptr;                // CSDGetShellColor
+    std::int32_t (*getUnitId)(std::uint32_t*) = nullptr;                    // CSDGetUnitID
     std::int32_t (*getModelName)(char* text, std::int32_t size) = nullptr;  // CSDGetModelName
     std::int32_t (*canConvert)(std::int32_t kind, std::uint32_t colorSpace) = nullptr;
-    std::int32_t (*convertMeas)(const double* measurement, double* output,
-                                std::uint32_t colorSpace, std::uint32_t whitePoint) = nullptr;
-    std::int32_t (*setAutoButtonMode)(std::int32_t) = nullptr;         // CSDSetAutoButtonMode
-    std::int32_t (*reset)() = nullptr;                                 // CSDReset
+    std::int32_t (*convertMeas)(const double* measurement, double* output, std::uint32_t colorSpace,
+                                std::uint32_t whitePoint) = nullptr;
+    std::int32_t (*setAutoButtonMode)(std::int32_t) = nullptr;  // CSDSetAutoButtonMode
+    std::int32_t (*reset)() = nullptr;                          // CSDReset
 };
 
 std::unique_ptr<Driver> makeCscmtlibDriver();

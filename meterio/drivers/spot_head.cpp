@@ -62,8 +62,8 @@ Result parse(const SpotHeadRecord& record, std::size_t capacity, std::uint32_t n
 
 // One request whose exchange must succeed and whose reply must parse.
 Result request(SpotHeadRecord& record, std::string_view command, std::uint32_t number,
-               std::string_view format, spot::ReplyFields& fields,
-               std::size_t capacity = kCapacity, const serial::Callback& idle = {}) {
+               std::string_view format, spot::ReplyFields& fields, std::size_t capacity = kCapacity,
+               const serial::Callback& idle = {}) {
     if (const Result r = exchange(record, command, capacity, idle); r != Result::Ok) return r;
     return parse(record, capacity, number, format, fields);
 }
@@ -282,8 +282,9 @@ Result SpotHeadSetConditions(SpotHeadRecord& record, const SpotConditions& condi
     if (!observer) return Result::BadObserver;
 
     spot::ReplyFields fields;
-    if (const Result r = request(record, spot::conditionCommand(*density, flag, *illuminant, *observer),
-                                 kStatusReply, spot::kStatusFormat, fields);
+    if (const Result r =
+            request(record, spot::conditionCommand(*density, flag, *illuminant, *observer),
+                    kStatusReply, spot::kStatusFormat, fields);
         r != Result::Ok)
         return r;
     if (fields.u(1) != 0) return Result::CommunicationError;
@@ -295,8 +296,8 @@ Result SpotHeadSetConditions(SpotHeadRecord& record, const SpotConditions& condi
 Result SpotHeadGetConditions(SpotHeadRecord& record, SpotConditions& conditions) {
     if (const Result r = drain(record, Result::CommunicationError); r != Result::Ok) return r;
     spot::ReplyFields fields;
-    if (const Result r = request(record, spot::kReadConditions, kConditionReply, "uuuu", fields,
-                                 kShortCapacity);
+    if (const Result r =
+            request(record, spot::kReadConditions, kConditionReply, "uuuu", fields, kShortCapacity);
         r != Result::Ok)
         return r;
     const auto density = spot::densityFromHead(fields.u(1));
@@ -448,7 +449,8 @@ Result SpotHeadMeasureSpectrum(SpotHeadRecord& record, std::uint32_t startMode,
     spectrum.interval = 10;
     spectrum.count = 36;
     const double scale = startMode == kStartByCommand ? 0.01 : 1.0;
-    for (std::size_t i = 0; i < 36; ++i) spectrum.values[i] = fields.f(3 + i) * scale;
+    for (std::size_t i = 0; i < 36; ++i)
+        spectrum.values[i] = fields.f(3 + i) * scale;
     return stops(poll, kProgressDone) ? Result::Cancelled : Result::Ok;
 }
 
@@ -529,6 +531,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Driver> makeSpotHeadDriver() { return std::make_unique<SpotHeadDriver>(); }
+std::unique_ptr<Driver> makeSpotHeadDriver() {
+    return std::make_unique<SpotHeadDriver>();
+}
 
 }  // namespace meterio

@@ -21,17 +21,19 @@ bool deadlinePassed(std::uint32_t deadline, std::uint32_t now) {
     return static_cast<std::int32_t>(deadline - now) < 0;
 }
 
-bool stopRequested(const Callback& poll) { return poll && poll(kPoll) == kStop; }
+bool stopRequested(const Callback& poll) {
+    return poll && poll(kPoll) == kStop;
+}
 
 }  // namespace
 
 Result SerialExchange(platform::SerialPort& port, std::string_view command,
-                             std::string_view pattern, std::uint32_t requiredCount,
-                             std::size_t capacity, std::uint8_t* reply, std::uint32_t timeoutMs,
-                             std::uint32_t delayMs, const Callback& idle, platform::Clock& clock) {
+                      std::string_view pattern, std::uint32_t requiredCount, std::size_t capacity,
+                      std::uint8_t* reply, std::uint32_t timeoutMs, std::uint32_t delayMs,
+                      const Callback& idle, platform::Clock& clock) {
     const bool sent = !command.empty();
-    if (sent && !SerialWrite(port, command.size(),
-                             reinterpret_cast<const std::uint8_t*>(command.data())))
+    if (sent &&
+        !SerialWrite(port, command.size(), reinterpret_cast<const std::uint8_t*>(command.data())))
         return Result::CommunicationError;
     if (pattern.empty()) return Result::Ok;
     if (delayMs != 0) clock.sleepMs(delayMs);
@@ -54,7 +56,8 @@ Result SerialExchange(platform::SerialPort& port, std::string_view command,
         if (idle) idle(kIdleTurn);
         if (got == 0) {
             const std::uint32_t now = clock.tickMs();
-            if (!deadlinePassed(deadline, now)) port.waitReadable(std::min<std::uint32_t>(1, deadline - now));
+            if (!deadlinePassed(deadline, now))
+                port.waitReadable(std::min<std::uint32_t>(1, deadline - now));
         }
     } while (!deadlinePassed(deadline, clock.tickMs()));
 
@@ -62,9 +65,8 @@ Result SerialExchange(platform::SerialPort& port, std::string_view command,
     return sent ? Result::NoInstrument : Result::Ok;
 }
 
-Result SerialFindInstrument(SerialRecord& record, std::string_view portName,
-                                   std::uint32_t baudRate, const Callback& poll,
-                                   const Probe& probe) {
+Result SerialFindInstrument(SerialRecord& record, std::string_view portName, std::uint32_t baudRate,
+                            const Callback& poll, const Probe& probe) {
     if (stopRequested(poll)) return Result::Cancelled;
 
     Port port;

@@ -22,10 +22,9 @@ namespace meterio::serial {
 // Each turn that finds no byte waits up to 1 ms for the port to become readable, so a wait
 // costs next to no processor time; `idle` is called with -100 on every turn.
 Result SerialExchange(platform::SerialPort& port, std::string_view command,
-                             std::string_view pattern, std::uint32_t requiredCount,
-                             std::size_t capacity, std::uint8_t* reply, std::uint32_t timeoutMs,
-                             std::uint32_t delayMs, const Callback& idle,
-                             platform::Clock& clock = platform::systemClock());
+                      std::string_view pattern, std::uint32_t requiredCount, std::size_t capacity,
+                      std::uint8_t* reply, std::uint32_t timeoutMs, std::uint32_t delayMs,
+                      const Callback& idle, platform::Clock& clock = platform::systemClock());
 
 // The baud rates a search tries, in order.
 inline constexpr std::array<std::uint32_t, 11> kSearchBaudRates = {
@@ -44,15 +43,14 @@ struct SerialRecord {
 // and leaves the open port in `port` on success (0). Otherwise the port is closed and the result
 // is 0x80000005, 0x80000006 or 1 (stopped by the callback).
 using Probe = std::function<Result(std::string_view portName, std::uint32_t baudRate,
-                                          const Callback& poll, Port& port)>;
+                                   const Callback& poll, Port& port)>;
 
 // Finds an instrument: the named port (at `baudRate`, or at each search rate), or every listed
 // COM port at every rate, rates outer. `poll` is called with -1 before every probe; -1 from it
 // stops the search with 1 and leaves no port open.
 // Result: 0, 1, 0x80000004, 0x80000005, 0x80000006 or 0x0FFFFFFF.
-Result SerialFindInstrument(SerialRecord& record, std::string_view portName,
-                                   std::uint32_t baudRate, const Callback& poll,
-                                   const Probe& probe);
+Result SerialFindInstrument(SerialRecord& record, std::string_view portName, std::uint32_t baudRate,
+                            const Callback& poll, const Probe& probe);
 
 }  // namespace meterio::serial
 

@@ -43,7 +43,9 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
     return true;
 }
 
-std::string comName(std::uint32_t number) { return "COM" + std::to_string(number) + ":"; }
+std::string comName(std::uint32_t number) {
+    return "COM" + std::to_string(number) + ":";
+}
 
 std::vector<NamedPort> currentPorts() {
     const char* extra = std::getenv(kExtraPortsVariable);
@@ -105,8 +107,9 @@ std::vector<NamedPort> listPorts(const std::vector<std::string>& machineDevices,
                                               [&](const NamedPort& p) { return p.number == *n; });
             if (!replaced) ports.push_back({*n, device});
         }
-        std::stable_sort(ports.begin(), ports.end(),
-                         [](const NamedPort& a, const NamedPort& b) { return a.number < b.number; });
+        std::stable_sort(ports.begin(), ports.end(), [](const NamedPort& a, const NamedPort& b) {
+            return a.number < b.number;
+        });
     }
     for (const auto& p : extra) {
         const bool seen = std::any_of(ports.begin(), ports.end(),
@@ -134,7 +137,8 @@ bool SerialEnumPorts(std::uint32_t kinds, PortList& list) {
     list.clear();
     // Every port here is a COM port; LPT ports are not offered.
     if ((kinds & kKindCom) == 0) return true;
-    for (const auto& p : currentPorts()) list.push_back(comName(p.number));
+    for (const auto& p : currentPorts())
+        list.push_back(comName(p.number));
     return true;
 }
 
@@ -239,7 +243,8 @@ void applyProfile(LineProfile profile, std::uint32_t baudRate, PortSettings& set
             case LineProfile::DisplayColorimeter:
                 return {7, true, StopBits::Two, false, std::nullopt, false, kImmediate};
             case LineProfile::DisplaySpectrometer:
-                return {8, false, StopBits::One, false, false, false, {0xFFFFFFFFu, 1, 250, 0, 20000}};
+                return {
+                    8, false, StopBits::One, false, false, false, {0xFFFFFFFFu, 1, 250, 0, 20000}};
         }
         return {8, false, StopBits::One, false, false, false, kImmediate};
     }();
@@ -254,8 +259,7 @@ void applyProfile(LineProfile profile, std::uint32_t baudRate, PortSettings& set
     timeouts = row.timeouts;
 }
 
-Result SerialSetProfile(platform::SerialPort& port, LineProfile profile,
-                               std::uint32_t baudRate) {
+Result SerialSetProfile(platform::SerialPort& port, LineProfile profile, std::uint32_t baudRate) {
     PortSettings settings;
     if (!SerialGetSettings(port, settings)) return Result::CommunicationError;
     applyProfile(profile, baudRate, settings);

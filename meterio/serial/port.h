@@ -107,8 +107,7 @@ enum class LineProfile {
 // Changes the profile's fields in `settings`, keeping the others.
 void applyProfile(LineProfile profile, std::uint32_t baudRate, PortSettings& settings);
 // Reads the port's settings, applies the profile and writes them back: 0 or 0x80000006.
-Result SerialSetProfile(platform::SerialPort& port, LineProfile profile,
-                               std::uint32_t baudRate);
+Result SerialSetProfile(platform::SerialPort& port, LineProfile profile, std::uint32_t baudRate);
 
 }  // namespace meterio::serial
 

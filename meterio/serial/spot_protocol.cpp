@@ -10,14 +10,19 @@
 namespace meterio::serial::spot {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool isBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 std::size_t skipBlanks(std::string_view text, std::size_t at) {
-    while (at < text.size() && isBlank(text[at])) ++at;
+    while (at < text.size() && isBlank(text[at]))
+        ++at;
     return at;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // "%u": optional sign and digits; out-of-range values wrap as the C library's conversion does.
 std::optional<std::uint32_t> scanUnsigned(std::string_view text, std::size_t& at) {
@@ -55,7 +60,8 @@ std::optional<double> scanRealAt(std::string_view text, std::size_t& at) {
     // Out of range: the conversion gives infinity or zero, as "%lf" does.
     if (ec == std::errc::result_out_of_range) {
         std::size_t e = i;
-        while (e < text.size() && text[e] != 'e' && text[e] != 'E') ++e;
+        while (e < text.size() && text[e] != 'e' && text[e] != 'E')
+            ++e;
         const bool tiny = e + 1 < text.size() && text[e + 1] == '-';
         value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
     }
@@ -123,34 +129,52 @@ std::optional<double> scanReal(std::string_view text) {
 
 std::optional<std::uint32_t> densityToHead(std::uint32_t v) {
     switch (v) {
-        case 0: return 8;
-        case 1: return 0;
-        case 4: return 1;
-        case 5: return 2;
-        case 6: return 3;
-        default: return std::nullopt;
+        case 0:
+            return 8;
+        case 1:
+            return 0;
+        case 4:
+            return 1;
+        case 5:
+            return 2;
+        case 6:
+            return 3;
+        default:
+            return std::nullopt;
     }
 }
 
 std::optional<std::uint32_t> densityFromHead(std::uint32_t c) {
     switch (c) {
-        case 0: return 1;
-        case 1: return 4;
-        case 2: return 5;
-        case 3: return 6;
-        case 8: return 0;
-        default: return std::nullopt;
+        case 0:
+            return 1;
+        case 1:
+            return 4;
+        case 2:
+            return 5;
+        case 3:
+            return 6;
+        case 8:
+            return 0;
+        default:
+            return std::nullopt;
     }
 }
 
 std::optional<std::uint32_t> illuminantToHead(std::uint32_t v) {
     switch (v) {
-        case 0: return 8;
-        case 1: return 0;
-        case 3: return 1;
-        case 4: return 3;
-        case 6: return 2;
-        default: break;
+        case 0:
+            return 8;
+        case 1:
+            return 0;
+        case 3:
+            return 1;
+        case 4:
+            return 3;
+        case 6:
+            return 2;
+        default:
+            break;
     }
     if (v >= 17 && v <= 28) return v + 7;
     return std::nullopt;
@@ -158,12 +182,18 @@ std::optional<std::uint32_t> illuminantToHead(std::uint32_t v) {
 
 std::optional<std::uint32_t> illuminantFromHead(std::uint32_t c) {
     switch (c) {
-        case 0: return 1;
-        case 1: return 3;
-        case 2: return 6;
-        case 3: return 4;
-        case 8: return 0;
-        default: break;
+        case 0:
+            return 1;
+        case 1:
+            return 3;
+        case 2:
+            return 6;
+        case 3:
+            return 4;
+        case 8:
+            return 0;
+        default:
+            break;
     }
     if (c >= 24 && c <= 35) return c - 7;
     return std::nullopt;
@@ -183,12 +213,18 @@ std::optional<std::uint32_t> observerFromHead(std::uint32_t c) {
 
 std::optional<std::uint32_t> colorSpaceToHead(std::uint32_t cs) {
     switch (cs) {
-        case METERIO_CS_YXY: return 0;
-        case METERIO_CS_LAB: return 1;
-        case METERIO_CS_LCH: return 2;
-        case METERIO_CS_LUV: return 3;
-        case METERIO_CS_XYZ: return 4;
-        default: return std::nullopt;
+        case METERIO_CS_YXY:
+            return 0;
+        case METERIO_CS_LAB:
+            return 1;
+        case METERIO_CS_LCH:
+            return 2;
+        case METERIO_CS_LUV:
+            return 3;
+        case METERIO_CS_XYZ:
+            return 4;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -199,8 +235,10 @@ std::optional<std::uint32_t> headState(std::uint32_t value) {
         case 2:
         case 3:
         case 5:
-        case 6: return value;
-        default: return std::nullopt;
+        case 6:
+            return value;
+        default:
+            return std::nullopt;
     }
 }
 

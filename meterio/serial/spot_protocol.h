@@ -15,19 +15,19 @@ namespace meterio::serial::spot {
 inline constexpr std::string_view kLineEnd = "\r\n";
 
 // Requests, CR LF included.
-inline constexpr std::string_view kIdentify = "; 181\r\n";             // reply 182
-inline constexpr std::string_view kProductionData = "; 43\r\n";        // reply 49
-inline constexpr std::string_view kInitialise = "; 90 1 4 5\r\n";      // reply 31
-inline constexpr std::string_view kReflectanceMode = "; 77 155\r\n";   // reply 31
-inline constexpr std::string_view kSecondStepMode = "; 77 157\r\n";    // reply 31
-inline constexpr std::string_view kReadConditions = "; 0\r\n";         // reply 11
-inline constexpr std::string_view kReadConditionsBlank = "; 0 \r\n";   // reply 11
-inline constexpr std::string_view kCalibrateWhite = "; 34 9 7\r\n";    // reply 37
-inline constexpr std::string_view kCalibrateSecond = "; 34 9 8\r\n";   // reply 37
-inline constexpr std::string_view kMeasure = "; 32\r\n";               // reply 37
-inline constexpr std::string_view kDensityResult = "; 188 9 \r\n";     // reply 189
-inline constexpr std::string_view kSpectralResult = "; 184 9 0\r\n";   // reply 185
-inline constexpr std::string_view kKeyState = "; 8\r\n";               // reply 19
+inline constexpr std::string_view kIdentify = "; 181\r\n";            // reply 182
+inline constexpr std::string_view kProductionData = "; 43\r\n";       // reply 49
+inline constexpr std::string_view kInitialise = "; 90 1 4 5\r\n";     // reply 31
+inline constexpr std::string_view kReflectanceMode = "; 77 155\r\n";  // reply 31
+inline constexpr std::string_view kSecondStepMode = "; 77 157\r\n";   // reply 31
+inline constexpr std::string_view kReadConditions = "; 0\r\n";        // reply 11
+inline constexpr std::string_view kReadConditionsBlank = "; 0 \r\n";  // reply 11
+inline constexpr std::string_view kCalibrateWhite = "; 34 9 7\r\n";   // reply 37
+inline constexpr std::string_view kCalibrateSecond = "; 34 9 8\r\n";  // reply 37
+inline constexpr std::string_view kMeasure = "; 32\r\n";              // reply 37
+inline constexpr std::string_view kDensityResult = "; 188 9 \r\n";    // reply 189
+inline constexpr std::string_view kSpectralResult = "; 184 9 0\r\n";  // reply 185
+inline constexpr std::string_view kKeyState = "; 8\r\n";              // reply 19
 
 // "; 22 D W II O": density standard, flag, illuminant (two columns, right-aligned), observer.
 std::string conditionCommand(std::uint32_t density, std::uint32_t flag, std::uint32_t illuminant,

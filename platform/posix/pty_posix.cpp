@@ -13,7 +13,9 @@
 
 namespace platform {
 
-PtyMaster::~PtyMaster() { close(); }
+PtyMaster::~PtyMaster() {
+    close();
+}
 
 bool PtyMaster::open() {
     close();

@@ -2,6 +2,7 @@
 #include <asm/termbits.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -17,30 +18,47 @@ namespace platform {
 namespace posix {
 
 void applyLineSettings(const LineSettings& line, termios2& tio) {
-    tio.c_cflag &= ~static_cast<tcflag_t>(CBAUD | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB |
-                                          CRTSCTS);
+    tio.c_cflag &=
+        ~static_cast<tcflag_t>(CBAUD | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     tio.c_cflag |= BOTHER | CLOCAL | CREAD;
     tio.c_ispeed = line.baudRate;
     tio.c_ospeed = line.baudRate;
     switch (line.byteSize) {
-        case 5: tio.c_cflag |= CS5; break;
-        case 6: tio.c_cflag |= CS6; break;
-        case 7: tio.c_cflag |= CS7; break;
-        default: tio.c_cflag |= CS8; break;
+        case 5:
+            tio.c_cflag |= CS5;
+            break;
+        case 6:
+            tio.c_cflag |= CS6;
+            break;
+        case 7:
+            tio.c_cflag |= CS7;
+            break;
+        default:
+            tio.c_cflag |= CS8;
+            break;
     }
     switch (line.parity) {
-        case Parity::None: break;
-        case Parity::Odd: tio.c_cflag |= PARENB | PARODD; break;
-        case Parity::Even: tio.c_cflag |= PARENB; break;
-        case Parity::Mark: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
-        case Parity::Space: tio.c_cflag |= PARENB | CMSPAR; break;
+        case Parity::None:
+            break;
+        case Parity::Odd:
+            tio.c_cflag |= PARENB | PARODD;
+            break;
+        case Parity::Even:
+            tio.c_cflag |= PARENB;
+            break;
+        case Parity::Mark:
+            tio.c_cflag |= PARENB | CMSPAR | PARODD;
+            break;
+        case Parity::Space:
+            tio.c_cflag |= PARENB | CMSPAR;
+            break;
     }
     if (line.stopBits != StopBits::One) tio.c_cflag |= CSTOPB;
     if (line.outxCtsFlow || line.rtsControl == LineControl::Handshake) tio.c_cflag |= CRTSCTS;
 
-    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                          ICRNL | IXON | IXOFF | IXANY | INPCK | IGNPAR | IUCLC |
-                                          IMAXBEL);
+    tio.c_iflag &=
+        ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
+                               IXOFF | IXANY | INPCK | IGNPAR | IUCLC | IMAXBEL);
     if (line.parityCheck) tio.c_iflag |= INPCK | IGNPAR;
     if (line.outX) tio.c_iflag |= IXON;
     if (line.inX) tio.c_iflag |= IXOFF;
@@ -54,10 +72,18 @@ void applyLineSettings(const LineSettings& line, termios2& tio) {
 void readLineSettings(const termios2& tio, LineSettings& line) {
     line.baudRate = tio.c_ospeed;
     switch (tio.c_cflag & CSIZE) {
-        case CS5: line.byteSize = 5; break;
-        case CS6: line.byteSize = 6; break;
-        case CS7: line.byteSize = 7; break;
-        default: line.byteSize = 8; break;
+        case CS5:
+            line.byteSize = 5;
+            break;
+        case CS6:
+            line.byteSize = 6;
+            break;
+        case CS7:
+            line.byteSize = 7;
+            break;
+        default:
+            line.byteSize = 8;
+            break;
     }
     if (!(tio.c_cflag & PARENB))
         line.parity = Parity::None;
@@ -87,8 +113,8 @@ void applyTimeouts(const Timeouts& timeouts, termios2& tio) {
         tio.c_cc[VTIME] = 0;
         return;
     }
-    const std::uint64_t ms = std::uint64_t{timeouts.readTotalConstant} +
-                             timeouts.readTotalMultiplier;
+    const std::uint64_t ms =
+        std::uint64_t{timeouts.readTotalConstant} + timeouts.readTotalMultiplier;
     tio.c_cc[VTIME] = static_cast<cc_t>(std::min<std::uint64_t>((ms + 99) / 100, 255));
 }
 
@@ -115,9 +141,7 @@ public:
             if (n < 0 && errno != EAGAIN) return false;
             // Nothing arrived; tell an idle line from one whose other end has gone.
             pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) &&
-                !(p.revents & POLLIN))
-                return false;
+            if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return false;
             return true;
         }
     }
@@ -210,7 +234,9 @@ std::unique_ptr<SerialPort> openSerialPort(const std::string& devicePath) {
     const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return nullptr;
     termios2 tio{};
-    if (::ioctl(fd, TCGETS2, &tio) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+    // No sharing: TIOCEXCL keeps other users out, the lock also other processes of root.
+    if (::ioctl(fd, TCGETS2, &tio) != 0 || ::ioctl(fd, TIOCEXCL) != 0 ||
+        ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return nullptr;
     }

@@ -43,8 +43,8 @@ bool record(const char* entry, std::int64_t argument, std::int32_t& answer) {
     return true;
 }
 
-#define SIM_ENTRY(name, argument)                  \
-    std::lock_guard lock(g_mutex);                 \
+#define SIM_ENTRY(name, argument)  \
+    std::lock_guard lock(g_mutex); \
     if (std::int32_t fixed = 0; record(name, argument, fixed)) return fixed
 
 }  // namespace
@@ -173,7 +173,8 @@ __attribute__((visibility("default"))) std::int32_t CSDMeasure(double* measureme
     if (g_state.mesData == 4) {
         std::copy(g_state.densityValues + 1, g_state.densityValues + 8, measurement + 1);
     } else {
-        for (int i = 1; i < 8; ++i) measurement[i] = 0.1 * i;
+        for (int i = 1; i < 8; ++i)
+            measurement[i] = 0.1 * i;
     }
     return 0;
 }
@@ -225,8 +226,10 @@ __attribute__((visibility("default"))) std::int32_t CSCCCanConvert(std::int32_t 
         case 0x4C616220u:
         case 0x4C636820u:
         case 0x78795920u:
-        case 0x4C757620u: return 1;
-        default: return 0;
+        case 0x4C757620u:
+            return 1;
+        default:
+            return 0;
     }
 }
 

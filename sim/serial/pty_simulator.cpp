@@ -11,7 +11,9 @@ PtySimulator::PtySimulator(LineInstrument& instrument, std::uint32_t baudRate,
                            std::string_view terminator)
     : m_instrument(instrument), m_baudRate(baudRate), m_terminator(terminator) {}
 
-PtySimulator::~PtySimulator() { stop(); }
+PtySimulator::~PtySimulator() {
+    stop();
+}
 
 bool PtySimulator::start() {
     if (m_running) return true;
@@ -103,8 +105,12 @@ void PtySimulator::handle(const std::string& request) {
                 reply[i] = kNoise[random() % (sizeof kNoise - 1)];
             break;
         }
-        case Fault::Truncate: reply.resize(reply.size() / 2); break;
-        case Fault::Delay: std::this_thread::sleep_for(std::chrono::milliseconds(spec.value)); break;
+        case Fault::Truncate:
+            reply.resize(reply.size() / 2);
+            break;
+        case Fault::Delay:
+            std::this_thread::sleep_for(std::chrono::milliseconds(spec.value));
+            break;
         case Fault::HangUp: {
             reply.resize(reply.size() / 2);
             send(reply);
@@ -113,7 +119,8 @@ void PtySimulator::handle(const std::string& request) {
             m_master.close();
             return;
         }
-        default: break;
+        default:
+            break;
     }
     send(reply);
 }
@@ -139,7 +146,8 @@ SerialPortsEnvironment::SerialPortsEnvironment(const std::vector<std::string>& d
     m_oldPorts = take("QEL_SERIAL_PORTS", m_hadPorts);
     m_oldScan = take("QEL_SERIAL_SCAN", m_hadScan);
     std::string list;
-    for (const auto& d : devices) list += (list.empty() ? "" : ":") + d;
+    for (const auto& d : devices)
+        list += (list.empty() ? "" : ":") + d;
     ::setenv("QEL_SERIAL_PORTS", list.c_str(), 1);
     ::setenv("QEL_SERIAL_SCAN", "0", 1);
 }

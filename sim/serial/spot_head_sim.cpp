@@ -10,7 +10,8 @@ namespace {
 
 std::string fieldsOf(std::uint32_t number, const std::vector<std::string>& fields) {
     std::string reply = ": " + std::to_string(number);
-    for (const auto& f : fields) reply += " " + f;
+    for (const auto& f : fields)
+        reply += " " + f;
     return reply + "\r\n";
 }
 
@@ -20,7 +21,9 @@ std::string real(double v) {
     return text;
 }
 
-std::string u(std::uint32_t v) { return std::to_string(v); }
+std::string u(std::uint32_t v) {
+    return std::to_string(v);
+}
 
 void addCodes(std::vector<std::string>& fields, const std::string& text, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i)
@@ -29,8 +32,12 @@ void addCodes(std::vector<std::string>& fields, const std::string& text, std::si
 
 }  // namespace
 
-void SpotHeadSim::pressKeyAfter(std::uint32_t polls) { m_pollsUntilPress = polls; }
-void SpotHeadSim::releaseKey() { m_pollsUntilPress = -1; }
+void SpotHeadSim::pressKeyAfter(std::uint32_t polls) {
+    m_pollsUntilPress = polls;
+}
+void SpotHeadSim::releaseKey() {
+    m_pollsUntilPress = -1;
+}
 
 std::string SpotHeadSim::answer(std::string_view request, Fault fault, std::uint32_t value) {
     std::lock_guard lock(m_mutex);
@@ -43,7 +50,8 @@ std::string SpotHeadSim::answer(std::string_view request, Fault fault, std::uint
     int command = -1;
     in >> semicolon >> command;
     std::vector<std::uint32_t> args;
-    for (std::uint32_t a; in >> a;) args.push_back(a);
+    for (std::uint32_t a; in >> a;)
+        args.push_back(a);
 
     const auto status = [&](std::uint32_t reply, std::uint32_t code) {
         number = reply;
@@ -58,7 +66,8 @@ std::string SpotHeadSim::answer(std::string_view request, Fault fault, std::uint
         fields.push_back(u(numberLow));
         fields.push_back(u(numberHigh));
         addCodes(fields, firmware, 12);
-        for (int i = 0; i < 15; ++i) fields.push_back("0");
+        for (int i = 0; i < 15; ++i)
+            fields.push_back("0");
     } else if (request == "; 43") {
         number = 49;
         for (std::uint32_t i = 1; i <= 26; ++i) {
@@ -69,7 +78,8 @@ std::string SpotHeadSim::answer(std::string_view request, Fault fault, std::uint
             if (i == 26) v = productionValue;
             fields.push_back(u(v));
         }
-        for (const char* c : {"A", "B", "C", "D", "E", "F"}) fields.push_back(c);
+        for (const char* c : {"A", "B", "C", "D", "E", "F"})
+            fields.push_back(c);
     } else if (request == "; 90 1 4 5" || request == "; 77 155" || request == "; 77 157") {
         status(31, 0);
     } else if (request == "; 0" || request == "; 0 ") {
@@ -89,22 +99,35 @@ std::string SpotHeadSim::answer(std::string_view request, Fault fault, std::uint
     } else if (command == 186 && args.size() == 2 && args[0] == 9) {
         number = 187;
         const double shift = 10.0 * args[1];
-        fields = {"9", u(args[1]), real(colorimetric[0] + shift), real(colorimetric[1] + shift),
-                  real(colorimetric[2] + shift), "0", "0", "0", "2", "0", "0",
+        fields = {"9",
+                  u(args[1]),
+                  real(colorimetric[0] + shift),
+                  real(colorimetric[1] + shift),
+                  real(colorimetric[2] + shift),
+                  "0",
+                  "0",
+                  "0",
+                  "2",
+                  "0",
+                  "0",
                   u(measurementStatus)};
         statusAt = 11;
     } else if (request == "; 188 9 ") {
         number = 189;
         fields = {"9"};
-        for (double d : densities) fields.push_back(real(d));
-        for (const char* f : {"0", "0", "0", "0", "2", "0"}) fields.push_back(f);
+        for (double d : densities)
+            fields.push_back(real(d));
+        for (const char* f : {"0", "0", "0", "0", "2", "0"})
+            fields.push_back(f);
         fields.push_back(u(measurementStatus));
         statusAt = 11;
     } else if (request == "; 184 9 0") {
         number = 185;
         fields = {"9", "0"};
-        for (double v : spectrum) fields.push_back(real(v));
-        for (const char* f : {"0", "0", "0", "2"}) fields.push_back(f);
+        for (double v : spectrum)
+            fields.push_back(real(v));
+        for (const char* f : {"0", "0", "0", "2"})
+            fields.push_back(f);
         fields.push_back(u(measurementStatus));
         statusAt = 42;
     } else if (request == "; 8") {

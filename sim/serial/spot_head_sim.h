@@ -23,7 +23,7 @@ public:
     // State the head reports; set before the library talks to it.
     std::uint32_t headCode = 32;
     std::string model = "SPOTHEAD SH-32 REFL";  // 18 characters are sent
-    std::string serial = "SN004711";           // 8 characters
+    std::string serial = "SN004711";            // 8 characters
     std::uint32_t numberLow = 0x1234, numberHigh = 0x0002;
     std::string firmware = "2.45";
     std::uint32_t year = 2019, month = 11, day = 28, productionValue = 77;
