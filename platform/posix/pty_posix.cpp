@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/posix/fd_io.h"
 #include "platform/serial_port.h"
 
 namespace platform {
@@ -48,15 +49,13 @@ void PtyMaster::close() {
 bool PtyMaster::read(std::uint8_t* buffer, std::size_t max, std::size_t& count) {
     count = 0;
     if (m_fd < 0) return false;
-    for (;;) {
-        const ssize_t n = ::read(m_fd, buffer, max);
-        if (n > 0) {
-            count = static_cast<std::size_t>(n);
-            return true;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        return n == 0 || errno == EAGAIN || errno == EIO;
+    const ssize_t n = posix::readRetrying(m_fd, buffer, max);
+    if (n > 0) {
+        count = static_cast<std::size_t>(n);
+        return true;
     }
+    // EIO: no slave is open, which reads as silence.
+    return n == 0 || errno == EAGAIN || errno == EIO;
 }
 
 bool PtyMaster::write(const std::uint8_t* data, std::size_t length) {
@@ -67,8 +66,7 @@ bool PtyMaster::write(const std::uint8_t* data, std::size_t length) {
         if (n > 0) {
             done += static_cast<std::size_t>(n);
         } else if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
-            pollfd p{m_fd, POLLOUT, 0};
-            ::poll(&p, 1, 10);
+            posix::pollOne(m_fd, POLLOUT, 10);
         } else {
             return false;
         }
@@ -78,10 +76,9 @@ bool PtyMaster::write(const std::uint8_t* data, std::size_t length) {
 
 bool PtyMaster::waitReadable(std::uint32_t timeoutMs) {
     if (m_fd < 0) return false;
-    pollfd p{m_fd, POLLIN, 0};
-    const int n = ::poll(&p, 1, static_cast<int>(timeoutMs));
-    if (n > 0 && (p.revents & POLLIN)) return true;
-    if (n > 0) {
+    const short events = posix::pollOne(m_fd, POLLIN, static_cast<int>(timeoutMs));
+    if (events & POLLIN) return true;
+    if (events != 0) {
         // No slave open: the master reports a hang-up at once; wait out the time instead.
         timespec rest{static_cast<time_t>(timeoutMs / 1000),
                       static_cast<long>(timeoutMs % 1000) * 1000000L};

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/posix/fd_io.h"
 #include "platform/posix/line_termios.h"
 #include "platform/serial_port.h"
 
@@ -131,19 +132,14 @@ public:
         count = 0;
         if (m_fd < 0) return false;
         if (max == 0) return true;
-        for (;;) {
-            const ssize_t n = ::read(m_fd, buffer, max);
-            if (n > 0) {
-                count = static_cast<std::size_t>(n);
-                return true;
-            }
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0 && errno != EAGAIN) return false;
-            // Nothing arrived; tell an idle line from one whose other end has gone.
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return false;
+        const ssize_t n = posix::readRetrying(m_fd, buffer, max);
+        if (n > 0) {
+            count = static_cast<std::size_t>(n);
             return true;
         }
+        if (n < 0 && errno != EAGAIN) return false;
+        // Nothing arrived; tell an idle line from one whose other end has gone.
+        return (posix::pollOne(m_fd, POLLIN, 0) & (POLLHUP | POLLERR | POLLNVAL)) == 0;
     }
 
     bool write(const std::uint8_t* data, std::size_t length, std::size_t& written) override {
@@ -160,10 +156,8 @@ public:
 
     bool waitReadable(std::uint32_t timeoutMs) override {
         if (m_fd < 0) return false;
-        pollfd p{m_fd, POLLIN, 0};
         const int timeout = static_cast<int>(std::min<std::uint32_t>(timeoutMs, 0x7FFFFFFF));
-        const int n = ::poll(&p, 1, timeout);
-        return n > 0;
+        return posix::pollOne(m_fd, POLLIN, timeout) != 0;
     }
 
     bool getLineSettings(LineSettings& settings) override {

@@ -22,6 +22,15 @@ void expectCodes(CscmtlibTable table, std::initializer_list<std::int32_t> codes,
         EXPECT_EQ(meterio::mapCscmtlibCode(table, code), result) << "vendor code " << code;
 }
 
+void expectParams(meterio::Driver& driver, const MeasureParams& want) {
+    MeasureParams got{};
+    ASSERT_EQ(driver.getParams(got), Result::Ok);
+    EXPECT_EQ(got.densityStandard, want.densityStandard);
+    EXPECT_EQ(got.illumination, want.illumination);
+    EXPECT_EQ(got.observer, want.observer);
+    EXPECT_EQ(got.colorSpace, want.colorSpace);
+}
+
 Result portOf(const char* name, std::optional<std::uint32_t>& number) {
     return meterio::parseCscmtlibPort(name, number);
 }
@@ -139,12 +148,7 @@ TEST_F(CscmtlibDriverTest, OpenWithAPortNameInitialisesThatPortAndSetsDefaults) 
     EXPECT_EQ(m_calls("CSDReset"), 1u);
     // Defaults: D50 (3) with the 2 degree observer.
     EXPECT_EQ(m_lastArgument("CSDSetWhitePoint"), 0x10000003);
-    MeasureParams params{};
-    ASSERT_EQ(m_driver->getParams(params), Result::Ok);
-    EXPECT_EQ(params.densityStandard, 4u);
-    EXPECT_EQ(params.illumination, 4u);
-    EXPECT_EQ(params.observer, 2u);
-    EXPECT_EQ(params.colorSpace, METERIO_CS_LAB);
+    expectParams(*m_driver, {4, 4, 2, METERIO_CS_LAB});
     EXPECT_EQ(m_driver->close(), Result::Ok);
 }
 
@@ -203,18 +207,12 @@ TEST_F(CscmtlibDriverTest, ParametersAreConvertedToVendorCodes) {
     ASSERT_EQ(m_driver->setParams({2, 27, 10, METERIO_CS_LCH}), Result::Ok);
     EXPECT_EQ(m_lastArgument("CSDSetWhitePoint"), 0x20000009);
     EXPECT_EQ(m_lastArgument("CSCCCanConvert"), 0x4C636820);  // "Lch "
-    MeasureParams back{};
-    ASSERT_EQ(m_driver->getParams(back), Result::Ok);
-    EXPECT_EQ(back.densityStandard, 2u);
-    EXPECT_EQ(back.illumination, 27u);
-    EXPECT_EQ(back.observer, 10u);
-    EXPECT_EQ(back.colorSpace, METERIO_CS_LCH);
+    expectParams(*m_driver, {2, 27, 10, METERIO_CS_LCH});
 
     m_setAnswer("CSDSetWhitePoint", 7);
     EXPECT_EQ(m_driver->setParams({1, 6, 2, METERIO_CS_XYZ}), Result::BadColorSpace);
     // The refused setting left the stored ones alone.
-    ASSERT_EQ(m_driver->getParams(back), Result::Ok);
-    EXPECT_EQ(back.colorSpace, METERIO_CS_LCH);
+    expectParams(*m_driver, {2, 27, 10, METERIO_CS_LCH});
 }
 
 TEST_F(CscmtlibDriverTest, ColourReadsAreConvertedAndLabIsRounded) {
