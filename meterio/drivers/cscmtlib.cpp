@@ -493,4 +493,8 @@ std::unique_ptr<Driver> makeCscmtlibDriver() {
     return std::make_unique<CscmtlibDriver>();
 }
 
+std::unique_ptr<Driver> makeCscmtlibDriver(platform::Clock& clock) {
+    return std::make_unique<CscmtlibDriver>(clock);
+}
+
 }  // namespace meterio

@@ -9,6 +9,7 @@
 
 #include "meterio/drivers/driver.h"
 #include "meterio/frame/result.h"
+#include "platform/clock.h"
 
 namespace meterio {
 
@@ -62,6 +63,8 @@ struct CscmtlibApi {
 };
 
 std::unique_ptr<Driver> makeCscmtlibDriver();
+// The same with another clock for its waits, beeps and time-outs.
+std::unique_ptr<Driver> makeCscmtlibDriver(platform::Clock& clock);
 
 }  // namespace meterio
 

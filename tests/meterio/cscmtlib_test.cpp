@@ -329,6 +329,46 @@ TEST_F(CscmtlibDriverTest, InformationHoldsShellColourUnitAndFiftyBytesOfModel) 
     EXPECT_EQ(m_driver->getInfo(info), Result::DeviceError);
 }
 
+namespace {
+
+// Every look at the clock moves it on by ten seconds; sleeps and beeps are counted.
+class LeapingClock final : public platform::Clock {
+public:
+    std::uint32_t tickMs() override { return m_now += 10000; }
+    void sleepMs(std::uint32_t) override { ++sleeps; }
+    void beep() override { ++beeps; }
+    int sleeps = 0;
+    int beeps = 0;
+
+private:
+    std::uint32_t m_now = 0;
+};
+
+}  // namespace
+
+TEST_F(CscmtlibDriverTest, ATimedButtonWaitRearmsTheButtonModeAndBeepsOnAPress) {
+    LeapingClock clock;
+    m_driver = meterio::makeCscmtlibDriver(clock);
+    ASSERT_EQ(m_driver->bind(), Result::Ok);
+    ASSERT_EQ(open("COM3:"), Result::Ok);
+    const std::uint32_t armedAtOpen = m_calls("CSDSetAutoButtonMode");
+    meterio::Progress quiet(nullptr);
+    // A read waits 30 s at a time; the ten unpressed polls span 100 s after the start: two
+    // time-outs, each rearming the button mode.
+    m_press(10, 0);
+    ColorantRecord colour{};
+    ASSERT_EQ(m_driver->readValues({1, meterio::kReadColorant}, quiet, &colour), Result::Ok);
+    EXPECT_EQ(m_calls("CSDSetAutoButtonMode") - armedAtOpen, 2u);
+    EXPECT_EQ(clock.sleeps, 10);
+    EXPECT_EQ(clock.beeps, 1);
+    // Rearming fails: the wait ends with a device error.
+    m_setAnswer("CSDSetAutoButtonMode", 128);
+    m_press(10, 0);
+    EXPECT_EQ(m_driver->readValues({1, meterio::kReadColorant}, quiet, &colour),
+              Result::DeviceError);
+    EXPECT_EQ(clock.beeps, 1);
+}
+
 TEST(CscmtlibBinding, MissingLibraryOrEntryPointFailsToBind) {
     ::setenv("QEL_MODULE_PATH", "/nonexistent", 1);
     EXPECT_EQ(meterio::makeCscmtlibDriver()->bind(), Result::LibraryNotLoaded);
