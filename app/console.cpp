@@ -145,8 +145,8 @@ void ConsoleFrontEnd::printResults(bool measured) {
     }
     auto line = [this](std::uint32_t label, const std::string& value, std::uint32_t unit) {
         std::string text = loadString(label);
-        if (!value.empty()) text += " " + value;
-        if (!value.empty() && unit != 0) text += " " + loadString(unit);
+        if (!value.empty()) text.append(" ").append(value);
+        if (!value.empty() && unit != 0) text.append(" ").append(loadString(unit));
         m_out << text << '\n';
     };
     line(ids::kMainSourceTypeLabel, type, 0);
