@@ -14,9 +14,6 @@ typedef struct _GdkPixbuf GdkPixbuf;
 
 namespace app::ui {
 
-// Starts the toolkit on the X11 display of $DISPLAY; false when there is none.
-bool openDisplay(int& argc, char**& argv);
-
 class GtkFrontEnd final : public FrontEnd {
 public:
     // Texts and the message-box caption come from `resources`. Needs openDisplay().

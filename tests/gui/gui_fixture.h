@@ -1,0 +1,37 @@
+// In-process GUI tests: a private Xvfb, GTK started on it, and real input through xdotool.
+#ifndef TESTS_GUI_GUI_FIXTURE_H
+#define TESTS_GUI_GUI_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "xvfb_server.h"
+
+typedef struct _GtkWidget GtkWidget;
+
+namespace gui_test {
+
+class GuiTest : public ::testing::Test {
+protected:
+    // Starts Xvfb and GTK once per test program; skips when Xvfb or xdotool is missing.
+    void SetUp() override;
+
+    // Handles toolkit events until `done` or the time-out.
+    static bool pumpUntil(const std::function<bool()>& done,
+                          std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    static void pump();
+    // Whether a top-level window is mapped and viewable.
+    static bool viewable(GtkWidget* window);
+    // Clicks the middle of a widget with the real pointer.
+    static void click(GtkWidget* widget);
+    // Gives the keyboard to a top-level window and types a key (xdotool key names).
+    static void key(GtkWidget* window, const std::string& keyName);
+    static unsigned long xid(GtkWidget* window);
+};
+
+}  // namespace gui_test
+
+#endif  // TESTS_GUI_GUI_FIXTURE_H
