@@ -33,6 +33,8 @@ public:
     // Language of the texts.
     std::uint16_t language() const { return m_table->language; }
     bool fromModule() const { return m_module.loaded(); }
+    // File of the loaded language module, empty for the built-in resources.
+    const std::string& modulePath() const { return m_module.path(); }
 
 private:
     platform::Module m_module;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "app/cancel_callback.h"
 #include "app/ui_operations.h"
 
 namespace orvel_kepno_ambientlib {
@@ -46,7 +47,7 @@ public:
     std::string ok;
 };
 
-class CLuxadorUIDlg {
+class CLuxadorUIDlg : public orvel_kepno_ambientlib::CancelPoll {
 public:
     // What one measurement creates; tests put scripted objects here.
     struct Devices {
@@ -57,7 +58,7 @@ public:
     // Uses the real instrument (the EyeOne ambient reader) and measurement value.
     explicit CLuxadorUIDlg(UiOperations& ui);
     CLuxadorUIDlg(UiOperations& ui, Devices devices);
-    ~CLuxadorUIDlg();
+    ~CLuxadorUIDlg() override;
     CLuxadorUIDlg(const CLuxadorUIDlg&) = delete;
     CLuxadorUIDlg& operator=(const CLuxadorUIDlg&) = delete;
 
@@ -69,9 +70,11 @@ public:
 
     // The cancel poll the instrument's callback reaches while it waits: pumps pending
     // messages, then -1 when a step dialog exists and was cancelled, else 0.
-    std::int32_t pollCancel();
+    std::int32_t PollCancel() override;
     // The current step dialog, or null.
     CWaitButton* step() const { return m_step.get(); }
+    // Whether the last measurement ran to its results (whatever the lamp type).
+    bool measured() const { return m_measured; }
 
     // Another start asked this instance to come to the front; the front-end asks this a
     // few times a second while the dialog runs.
@@ -82,15 +85,17 @@ public:
     static int iconOffset(int clientSize, int iconSize) { return (clientSize - iconSize + 1) / 2; }
 
 private:
-    enum class Ending { Quiet, Error, Results };
-    bool runStep(std::uint32_t textId);
-    void endStep();
-    void unlock();
+    void measure(int& waitCursors);
+    bool openStep(std::uint32_t textId);
+    void closeStep();
+    void lock(bool locked);
+    void showResults(const orvel_kepno_ambientlib::MeasurementValue& value);
 
     UiOperations& m_ui;
     Devices m_devices;
     std::unique_ptr<CWaitButton> m_step;
     std::function<bool()> m_activation;
+    bool m_measured = false;
 };
 
 // The front-end that shows the main dialog. Besides the operations the workflow uses, it

@@ -9,9 +9,15 @@
 
 namespace chromel {
 
-// Colour-matching functions, 380 to 780 nm at 1 nm, interleaved x, y, z per wavelength.
+// Colour-matching functions x, y, z, 380 to 780 nm at 1 nm. One array per function, so
+// that sums against them run over contiguous data.
 inline constexpr std::size_t kCmfRows = 401;
-extern const std::array<double, kCmfRows * 3> kCmf1931;
+struct ColourMatchingFunctions {
+    std::array<double, kCmfRows> x;
+    std::array<double, kCmfRows> y;
+    std::array<double, kCmfRows> z;
+};
+extern const ColourMatchingFunctions kCmf1931;
 
 // Relative spectral power of the built-in illuminants, 380 to 780 nm at 5 nm.
 inline constexpr std::uint32_t kIlluminantStartNm = 380;

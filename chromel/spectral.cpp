@@ -68,25 +68,24 @@ constexpr double kFilterLog10[kFilterRows][kFilterCount] = {
     {0.000, 0.000, 0.000, 1.000},  // 770
 };
 
-// Sum of w[i] * t[i * Stride] over the grid. Four partial sums keep the adds independent;
-// every caller sums in this one order, so equal inputs give bit-equal sums.
-template <std::size_t Stride>
-double weightedSum(const Grid& w, const double* t) noexcept {
+// Sum of w[i] * t[i] over the grid. Four partial sums keep the adds independent (and let the
+// compiler pair them in vector registers); every caller sums in this one order, so equal
+// inputs give bit-equal sums.
+double weightedSum(const Grid& w, const Grid& t) noexcept {
     constexpr std::size_t kLanes = 4;
     double lane[kLanes] = {};
     std::size_t i = 0;
     for (; i + kLanes <= kGridSize; i += kLanes)
         for (std::size_t l = 0; l < kLanes; ++l)
-            lane[l] += w[i + l] * t[(i + l) * Stride];
+            lane[l] += w[i + l] * t[i + l];
     double tail = 0.0;
     for (; i < kGridSize; ++i)
-        tail += w[i] * t[i * Stride];
+        tail += w[i] * t[i];
     return ((lane[0] + lane[1]) + (lane[2] + lane[3])) + tail;
 }
 
 Xyz cmfSums(const Grid& w) noexcept {
-    const double* cmf = kCmf1931.data();
-    return {weightedSum<3>(w, cmf), weightedSum<3>(w, cmf + 1), weightedSum<3>(w, cmf + 2)};
+    return {weightedSum(w, kCmf1931.x), weightedSum(w, kCmf1931.y), weightedSum(w, kCmf1931.z)};
 }
 
 struct DensityFilters {
@@ -104,7 +103,7 @@ DensityFilters buildDensityFilters() noexcept {
             samples[r] = std::pow(10.0, kFilterLog10[r][c]);
         resample({kFilterStartNm, kFilterIntervalNm, kFilterRows, samples}, f.weight[c]);
         // Summed like the numerator, so a flat spectrum of 1 gives a ratio of exactly 1.
-        f.total[c] = weightedSum<1>(ones, f.weight[c].data());
+        f.total[c] = weightedSum(ones, f.weight[c]);
     }
     return f;
 }
@@ -134,11 +133,15 @@ void resample(const SpectrumView& in, Grid& out) noexcept {
     for (std::uint64_t i = skip; i + 1 < count; ++i) {
         const double s = v[i];
         const double t = v[i + 1];
-        const double step = (t - s) / static_cast<double>(interval);
         const std::uint64_t room = kLast - pos;
         const std::uint64_t inner = std::min(interval - 1, room);
-        for (std::uint64_t j = 1; j <= inner; ++j)
-            out[pos + j] = s + step * static_cast<double>(j);
+        if (inner > 0) {
+            const double step = (t - s) / static_cast<double>(interval);
+            // inner <= 400: a double counter is exact and cheaper than converting j.
+            double dj = 1.0;
+            for (std::uint64_t j = 1; j <= inner; ++j, dj += 1.0)
+                out[pos + j] = s + step * dj;
+        }
         if (interval > room) return;
         pos += interval;
         out[pos] = t;
@@ -167,7 +170,7 @@ Xyz spectrumToXyz(const SpectrumView* sample, const SpectrumView& light, bool ab
     }
     // Relative: normalised by the light's own Y. Dividing (rather than multiplying by the
     // reciprocal) makes a perfect white's Y exactly 1.
-    const double white = weightedSum<3>(b, kCmf1931.data() + 1);
+    const double white = weightedSum(b, kCmf1931.y);
     if (white == 0.0) return {0.0, 0.0, 0.0};
     return {sums.X / white, sums.Y / white, sums.Z / white};
 }
@@ -179,7 +182,7 @@ std::array<double, 4> densities(const SpectrumView& spectrum) noexcept {
     std::array<double, 4> d{};
     for (std::size_t c = 0; c < kFilterCount; ++c) {
         if (filters.total[c] == 0.0) continue;
-        const double ratio = weightedSum<1>(v, filters.weight[c].data()) / filters.total[c];
+        const double ratio = weightedSum(v, filters.weight[c]) / filters.total[c];
         // 0 - log10 keeps a ratio of exactly 1 at +0.
         if (ratio != 0.0) d[c] = 0.0 - std::log10(ratio);
     }

@@ -82,6 +82,23 @@ QEL_STATIC_ASSERT(sizeof(MeasureParams) == 16, "MeasureParams is four 32-bit fie
 QEL_STATIC_ASSERT(sizeof(DeviceInfo) == 552, "DeviceInfo holds the largest driver record");
 QEL_STATIC_ASSERT(sizeof(ColorantRecord) == 32, "ColorantRecord is four doubles");
 QEL_STATIC_ASSERT(sizeof(ColorantDensityRecord) == 64, "ColorantDensityRecord is eight doubles");
+QEL_STATIC_ASSERT(offsetof(MeasureParams, illumination) == 4, "illumination at byte 4");
+QEL_STATIC_ASSERT(offsetof(MeasureParams, colorSpace) == 12, "colorSpace at byte 12");
+QEL_STATIC_ASSERT(sizeof(((DeviceInfo*)0)->eyeOne) == 16, "EyeOne information is four words");
+QEL_STATIC_ASSERT(offsetof(ColorantDensityRecord, density) == 32, "densities follow the colour");
+
+/* Shared by every family --------------------------------------------------------------- */
+
+/* One function under five names: writes 400, returns 0. */
+METERIO_API uint32_t QelMonitorReader_Version(uint32_t* version) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_Version(uint32_t* version) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_Version(uint32_t* version) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_Version(uint32_t* version) QEL_NOEXCEPT;
+/* No spot or strip driver has extended parameters: always 17. */
+METERIO_API uint32_t QelSpotReader_SetParamEx(ReaderHandle handle, void* params) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_GetParamEx(ReaderHandle handle, void* params) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_SetParamEx(ReaderHandle handle, void* params) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_GetParamEx(ReaderHandle handle, void* params) QEL_NOEXCEPT;
 
 /* Ambient reader ---------------------------------------------------------------------- */
 

@@ -28,9 +28,15 @@ HEADER = """\
 
 namespace chromel {
 
-// Colour-matching functions, 380 to 780 nm at 1 nm, interleaved x, y, z per wavelength.
+// Colour-matching functions x, y, z, 380 to 780 nm at 1 nm. One array per function, so
+// that sums against them run over contiguous data.
 inline constexpr std::size_t kCmfRows = 401;
-extern const std::array<double, kCmfRows * 3> kCmf1931;
+struct ColourMatchingFunctions {
+    std::array<double, kCmfRows> x;
+    std::array<double, kCmfRows> y;
+    std::array<double, kCmfRows> z;
+};
+extern const ColourMatchingFunctions kCmf1931;
 
 // Relative spectral power of the built-in illuminants, 380 to 780 nm at 5 nm.
 inline constexpr std::uint32_t kIlluminantStartNm = 380;
@@ -107,11 +113,17 @@ def main():
         "namespace chromel {",
         "",
         "// clang-format off",
-        "const std::array<double, kCmfRows * 3> kCmf1931{{",
+        "const ColourMatchingFunctions kCmf1931{",
     ]
-    for r in cmf:
-        parts.append(f"    {literal(r[1])}, {literal(r[2])}, {literal(r[3])},  // {r[0]}")
-    parts += ["}};", "", "const std::array<IlluminantSpectrum, kIlluminantCount> kIlluminantSpectra{{"]
+    per_line = 6
+    for col, name in enumerate(("x", "y", "z"), start=1):
+        parts.append(f"    // {name}")
+        parts.append("    {{")
+        for i in range(0, len(cmf), per_line):
+            chunk = [literal(r[col]) for r in cmf[i:i + per_line]]
+            parts.append("        " + ", ".join(chunk) + ",  // " + cmf[i][0])
+        parts.append("    }},")
+    parts += ["};", "", "const std::array<IlluminantSpectrum, kIlluminantCount> kIlluminantSpectra{{"]
     for col, name in enumerate(names, start=1):
         values = [literal(r[col]) for r in ill]
         parts.append(f"    {{{ILLUMINANT_IDS[name]},  // {name}")

@@ -102,6 +102,13 @@ bool Module::unload() {
     return ok;
 }
 
+bool Module::isLoaded(const std::string& path) {
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle == nullptr) return false;
+    ::dlclose(handle);
+    return true;
+}
+
 void* Module::symbol(const char* name) const {
     if (m_handle == nullptr || name == nullptr) return nullptr;
     return ::dlsym(m_handle, name);

@@ -1,0 +1,66 @@
+// Open, close and handle resolution shared by every reader family.
+#include "meterio/frame/frame.h"
+
+#include <new>
+#include <utility>
+
+namespace meterio::frame {
+
+Result open(OpenRequest request, ReaderHandle* handle) {
+    if (handle == nullptr) return Result::GeneralFailure;
+    const DriverEntry* entry = nullptr;
+    for (const DriverEntry& e : request.drivers)
+        if (e.deviceCode == request.deviceCode) entry = &e;
+    if (entry == nullptr) return Result::GeneralFailure;
+
+    std::shared_ptr<ReaderRecord> record;
+    try {
+        record = std::make_shared<ReaderRecord>(ReaderRecord{
+            request.family, request.deviceCode, entry->make(), std::move(request.state)});
+    } catch (const std::bad_alloc&) {
+        return Result::NoMemory;
+    }
+    if (!record->driver) return Result::NoMemory;
+    Driver& driver = *record->driver;
+
+    OpenArgs args;
+    if (request.portName != nullptr) args.portName = request.portName;
+    args.baudRate = request.baudRate;
+    args.mode = entry->mode;
+
+    if (const Result r = driver.bind(); r != Result::Ok) return r;
+    Progress progress(request.progress);
+    if (const Result r = driver.open(args, progress); r != Result::Ok) {
+        (void)driver.releaseLibrary();
+        return r;
+    }
+    try {
+        *handle = HandleTable::instance().insert(record);
+    } catch (const std::bad_alloc&) {
+        (void)driver.close();
+        (void)driver.releaseLibrary();
+        return Result::NoMemory;
+    }
+    return Result::Ok;
+}
+
+Result close(Family family, ReaderHandle handle) {
+    const std::shared_ptr<ReaderRecord> record = resolve(family, handle);
+    if (!record) return Result::BadHandle;
+    Driver& driver = *record->driver;
+    if (const Result r = driver.close(); r != Result::Ok) {
+        (void)driver.releaseLibrary();
+        return r;
+    }
+    if (const Result r = driver.releaseLibrary(); r != Result::Ok) return r;
+    HandleTable::instance().erase(handle, record.get());
+    return Result::Ok;
+}
+
+std::shared_ptr<ReaderRecord> resolve(Family family, ReaderHandle handle) {
+    std::shared_ptr<ReaderRecord> record = HandleTable::instance().find(handle);
+    if (!record || record->family != family) return nullptr;
+    return record;
+}
+
+}  // namespace meterio::frame
