@@ -170,6 +170,7 @@ bool GtkFrontEnd::createStep(CWaitButton& step) {
         step.onClose();
         std::erase(m_popups, raw->widget());
         raw->destroy();
+        activateMain();
     });
     window->setBusyCursor(m_waitCount > 0);
     m_steps[&step] = std::move(window);
@@ -205,13 +206,22 @@ void GtkFrontEnd::closeStep(CWaitButton& step) {
     step.onClose();
     std::erase(m_popups, window->widget());
     window->destroy();
+    activateMain();
 }
 
 void GtkFrontEnd::destroyStep(CWaitButton& step) {
     const auto it = m_steps.find(&step);
     if (it == m_steps.end()) return;
-    if (it->second->exists()) std::erase(m_popups, it->second->widget());
+    const bool existed = it->second->exists();
+    if (existed) std::erase(m_popups, it->second->widget());
     m_steps.erase(it);
+    if (existed) activateMain();
+}
+
+void GtkFrontEnd::activateMain() {
+    // As a dialog's owner takes the focus back when the dialog goes.
+    if (m_main && m_main->exists() && m_popups.empty())
+        gtk_window_present(GTK_WINDOW(m_main->widget()));
 }
 
 void GtkFrontEnd::showAbout(const AboutBox& about) {

@@ -49,9 +49,12 @@ public:
     // The main dialog while runMainDialog() runs, else null.
     TemplateWindow* mainWindow() const { return m_main.get(); }
 
-private:
+    // The window of a step dialog, or null.
     TemplateWindow* stepWindow(const CWaitButton& step) const;
+
+private:
     void applyWaitCursor(bool busy);
+    void activateMain();
     // Restores the main dialog and brings its topmost popup to the front.
     void bringToFront();
 

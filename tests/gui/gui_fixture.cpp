@@ -12,6 +12,23 @@ namespace gui_test {
 // gui_fixture_x11.cpp
 unsigned long toplevelXid(GtkWidget* widget);
 bool serverViewable(GtkWidget* widget);
+bool stackedAbove(GtkWidget* upper, GtkWidget* lower);
+bool hasInputFocus(GtkWidget* widget);
+
+bool GuiTest::stackedAbove(GtkWidget* upper, GtkWidget* lower) {
+    return gui_test::stackedAbove(upper, lower);
+}
+
+bool GuiTest::hasInputFocus(GtkWidget* window) {
+    return gui_test::hasInputFocus(window);
+}
+
+std::string GuiTest::screenshot(GtkWidget* window, const std::string& name) {
+    const std::string path = std::string(QEL_ARTIFACT_DIR) + "/" + name + ".png";
+    pump();
+    const CommandResult result = run({"import", "-window", std::to_string(xid(window)), path});
+    return result.status == 0 ? path : std::string();
+}
 
 unsigned long GuiTest::xid(GtkWidget* window) {
     return toplevelXid(window);

@@ -30,6 +30,11 @@ protected:
     // Gives the keyboard to a top-level window and types a key (xdotool key names).
     static void key(GtkWidget* window, const std::string& keyName);
     static unsigned long xid(GtkWidget* window);
+    // Stacking and focus as the X server sees them.
+    static bool stackedAbove(GtkWidget* upper, GtkWidget* lower);
+    static bool hasInputFocus(GtkWidget* window);
+    // Saves a top-level window as a PNG under the build's artifacts folder; its path.
+    static std::string screenshot(GtkWidget* window, const std::string& name);
 };
 
 }  // namespace gui_test
