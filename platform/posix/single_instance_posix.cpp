@@ -35,8 +35,10 @@ bool socketAddress(const std::string& path, sockaddr_un& addr) {
 }  // namespace
 
 SingleInstance::SingleInstance(std::string_view name) {
-    std::string base = runtimeDir() + "/" + std::string(name);
-    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) base += "-" + std::to_string(::getuid());
+    std::string base = runtimeDir();
+    base.append("/").append(name);
+    if (std::getenv("XDG_RUNTIME_DIR") == nullptr)
+        base.append("-").append(std::to_string(::getuid()));
     m_lockPath = base + ".lock";
     m_socketPath = base + ".sock";
 
