@@ -11,27 +11,51 @@ namespace gui_test {
 
 // gui_fixture_x11.cpp
 unsigned long toplevelXid(GtkWidget* widget);
-bool serverViewable(GtkWidget* widget);
-bool stackedAbove(GtkWidget* upper, GtkWidget* lower);
-bool hasInputFocus(GtkWidget* widget);
+bool serverViewable(unsigned long xid);
+bool stackedAbove(unsigned long upper, unsigned long lower);
+unsigned long inputFocus();
+std::vector<unsigned long> topLevelWindows();
+bool hasProperty(unsigned long xid, const char* name);
+std::string utf8Name(unsigned long xid);
+unsigned long transientFor(unsigned long xid);
 
-bool GuiTest::stackedAbove(GtkWidget* upper, GtkWidget* lower) {
-    return gui_test::stackedAbove(upper, lower);
+std::vector<unsigned long> GuiTest::topLevelWindows() {
+    return gui_test::topLevelWindows();
 }
 
-bool GuiTest::hasInputFocus(GtkWidget* window) {
-    return gui_test::hasInputFocus(window);
+bool GuiTest::hasProperty(unsigned long window, const char* name) {
+    return gui_test::hasProperty(window, name);
 }
 
-std::string GuiTest::screenshot(GtkWidget* window, const std::string& name) {
-    const std::string path = std::string(QEL_ARTIFACT_DIR) + "/" + name + ".png";
-    pump();
-    const CommandResult result = run({"import", "-window", std::to_string(xid(window)), path});
-    return result.status == 0 ? path : std::string();
+std::string GuiTest::windowName(unsigned long window) {
+    return utf8Name(window);
+}
+
+unsigned long GuiTest::owner(unsigned long window) {
+    return transientFor(window);
 }
 
 unsigned long GuiTest::xid(GtkWidget* window) {
     return toplevelXid(window);
+}
+
+bool GuiTest::viewable(unsigned long window) {
+    return serverViewable(window);
+}
+
+bool GuiTest::stackedAbove(unsigned long upper, unsigned long lower) {
+    return gui_test::stackedAbove(upper, lower);
+}
+
+unsigned long GuiTest::focusedWindow() {
+    return inputFocus();
+}
+
+std::string GuiTest::screenshot(unsigned long window, const std::string& name) {
+    const std::string path = std::string(QEL_ARTIFACT_DIR) + "/" + name + ".png";
+    pump();
+    const CommandResult result = run({"import", "-window", std::to_string(window), path});
+    return result.status == 0 ? path : std::string();
 }
 
 namespace {
@@ -79,7 +103,7 @@ bool GuiTest::pumpUntil(const std::function<bool()>& done, std::chrono::millisec
 }
 
 bool GuiTest::viewable(GtkWidget* window) {
-    return window && serverViewable(window);
+    return window && serverViewable(xid(window));
 }
 
 void GuiTest::click(GtkWidget* widget) {

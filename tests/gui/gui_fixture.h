@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "xvfb_server.h"
 
@@ -30,11 +31,24 @@ protected:
     // Gives the keyboard to a top-level window and types a key (xdotool key names).
     static void key(GtkWidget* window, const std::string& keyName);
     static unsigned long xid(GtkWidget* window);
-    // Stacking and focus as the X server sees them.
-    static bool stackedAbove(GtkWidget* upper, GtkWidget* lower);
-    static bool hasInputFocus(GtkWidget* window);
+    // Map state, stacking and focus as the X server sees them.
+    static bool viewable(unsigned long window);
+    static bool stackedAbove(unsigned long upper, unsigned long lower);
+    static bool stackedAbove(GtkWidget* upper, GtkWidget* lower) {
+        return stackedAbove(xid(upper), xid(lower));
+    }
+    static unsigned long focusedWindow();
+    // Top-level windows, bottom to top, and what their properties say.
+    static std::vector<unsigned long> topLevelWindows();
+    static bool hasProperty(unsigned long window, const char* name);
+    static std::string windowName(unsigned long window);  // _NET_WM_NAME, UTF-8
+    static unsigned long owner(unsigned long window);     // WM_TRANSIENT_FOR, or 0
+    static bool hasInputFocus(GtkWidget* window) { return focusedWindow() == xid(window); }
     // Saves a top-level window as a PNG under the build's artifacts folder; its path.
-    static std::string screenshot(GtkWidget* window, const std::string& name);
+    static std::string screenshot(unsigned long window, const std::string& name);
+    static std::string screenshot(GtkWidget* window, const std::string& name) {
+        return screenshot(xid(window), name);
+    }
 };
 
 }  // namespace gui_test
