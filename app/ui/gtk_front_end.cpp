@@ -9,9 +9,6 @@
 #include "resources/dialog_templates.h"
 #include "resources/string_ids.h"
 
-extern const unsigned char kLuxadorIconPng[];
-extern const unsigned long kLuxadorIconPng_size;
-
 namespace app::ui {
 namespace {
 
@@ -20,54 +17,15 @@ constexpr guint kActivationCheckMs = 250;
 // Bounds one pump so that a source that is always ready cannot hold the cancel poll.
 constexpr int kMaxEventsPerPump = 1000;
 
-// Lets controls shrink to their template sizes and keeps the status line on the dialog's
-// background, as a borderless read-only edit looks.
-constexpr const char* kDialogCss =
-    ".qel-dialog button { min-height: 0; min-width: 0; padding: 0 6px; }\n"
-    ".qel-dialog entry { min-height: 0; padding-top: 0; padding-bottom: 0; }\n"
-    ".qel-dialog textview.qel-plain, .qel-dialog textview.qel-plain text {"
-    " background-color: transparent; }\n";
-
-GdkPixbuf* loadIcon() {
-    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("png", nullptr);
-    if (!loader) return nullptr;
-    GdkPixbuf* icon = nullptr;
-    if (gdk_pixbuf_loader_write(loader, kLuxadorIconPng, kLuxadorIconPng_size, nullptr) &&
-        gdk_pixbuf_loader_close(loader, nullptr)) {
-        icon = gdk_pixbuf_loader_get_pixbuf(loader);
-        if (icon) g_object_ref(icon);
-    } else {
-        gdk_pixbuf_loader_close(loader, nullptr);
-    }
-    g_object_unref(loader);
-    return icon;
-}
-
-void installCss() {
-    GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(provider, kDialogCss, -1, nullptr);
-    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(),
-                                              GTK_STYLE_PROVIDER(provider),
-                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(provider);
-}
-
 void quitLoop(GMainLoop* loop) {
     if (g_main_loop_is_running(loop)) g_main_loop_quit(loop);
 }
 
 }  // namespace
 
-bool openDisplay(int& argc, char**& argv) {
-    // Single-instance activation finds windows by their X11 property.
-    gdk_set_allowed_backends("x11");
-    return gtk_init_check(&argc, &argv);
-}
-
 GtkFrontEnd::GtkFrontEnd(const Resources& resources) : m_resources(resources) {
-    m_icon = loadIcon();
+    m_icon = loadApplicationIcon();
     if (m_icon) gtk_window_set_default_icon(m_icon);
-    installCss();
 }
 
 GtkFrontEnd::~GtkFrontEnd() {
@@ -212,6 +170,7 @@ bool GtkFrontEnd::createStep(CWaitButton& step) {
         step.onClose();
         std::erase(m_popups, raw->widget());
         raw->destroy();
+        activateMain();
     });
     window->setBusyCursor(m_waitCount > 0);
     m_steps[&step] = std::move(window);
@@ -247,13 +206,22 @@ void GtkFrontEnd::closeStep(CWaitButton& step) {
     step.onClose();
     std::erase(m_popups, window->widget());
     window->destroy();
+    activateMain();
 }
 
 void GtkFrontEnd::destroyStep(CWaitButton& step) {
     const auto it = m_steps.find(&step);
     if (it == m_steps.end()) return;
-    if (it->second->exists()) std::erase(m_popups, it->second->widget());
+    const bool existed = it->second->exists();
+    if (existed) std::erase(m_popups, it->second->widget());
     m_steps.erase(it);
+    if (existed) activateMain();
+}
+
+void GtkFrontEnd::activateMain() {
+    // As a dialog's owner takes the focus back when the dialog goes.
+    if (m_main && m_main->exists() && m_popups.empty())
+        gtk_window_present(GTK_WINDOW(m_main->widget()));
 }
 
 void GtkFrontEnd::showAbout(const AboutBox& about) {

@@ -14,9 +14,6 @@ typedef struct _GdkPixbuf GdkPixbuf;
 
 namespace app::ui {
 
-// Starts the toolkit on the X11 display of $DISPLAY; false when there is none.
-bool openDisplay(int& argc, char**& argv);
-
 class GtkFrontEnd final : public FrontEnd {
 public:
     // Texts and the message-box caption come from `resources`. Needs openDisplay().
@@ -52,9 +49,12 @@ public:
     // The main dialog while runMainDialog() runs, else null.
     TemplateWindow* mainWindow() const { return m_main.get(); }
 
-private:
+    // The window of a step dialog, or null.
     TemplateWindow* stepWindow(const CWaitButton& step) const;
+
+private:
     void applyWaitCursor(bool busy);
+    void activateMain();
     // Restores the main dialog and brings its topmost popup to the front.
     void bringToFront();
 

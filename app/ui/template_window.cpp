@@ -3,7 +3,16 @@
 
 #include <gtk/gtk.h>
 
+extern const unsigned char kLuxadorIconPng[];
+extern const unsigned long kLuxadorIconPng_size;
+
 namespace app::ui {
+
+bool openDisplay(int& argc, char**& argv) {
+    // Single-instance activation finds windows by their X11 property.
+    gdk_set_allowed_backends("x11");
+    return gtk_init_check(&argc, &argv);
+}
 
 std::string toolkitMnemonic(std::string_view text) {
     std::string out;
@@ -27,6 +36,27 @@ std::string toolkitMnemonic(std::string_view text) {
 }
 
 namespace {
+
+// Lets controls shrink to their template sizes and keeps the status line on the dialog's
+// background, as a borderless read-only edit looks.
+constexpr const char* kDialogCss =
+    ".qel-dialog button { min-height: 0; min-width: 0; padding: 0 6px; }\n"
+    ".qel-dialog entry { min-height: 0; padding-top: 0; padding-bottom: 0; }\n"
+    ".qel-dialog textview.qel-plain, .qel-dialog textview.qel-plain text {"
+    " background-color: transparent; }\n";
+
+// Installed once for every window of the program.
+void installDialogStyle() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, kDialogCss, -1, nullptr);
+    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(),
+                                              GTK_STYLE_PROVIDER(provider),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(provider);
+}
 
 BaseUnits measureBaseUnits(GtkWidget* widget) {
     PangoLayout* layout = gtk_widget_create_pango_layout(widget, kAverageWidthSample);
@@ -94,6 +124,21 @@ void applyCursor(GtkWidget* window, bool busy) {
 
 }  // namespace
 
+GdkPixbuf* loadApplicationIcon() {
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("png", nullptr);
+    if (!loader) return nullptr;
+    GdkPixbuf* icon = nullptr;
+    if (gdk_pixbuf_loader_write(loader, kLuxadorIconPng, kLuxadorIconPng_size, nullptr) &&
+        gdk_pixbuf_loader_close(loader, nullptr)) {
+        icon = gdk_pixbuf_loader_get_pixbuf(loader);
+        if (icon) g_object_ref(icon);
+    } else {
+        gdk_pixbuf_loader_close(loader, nullptr);
+    }
+    g_object_unref(loader);
+    return icon;
+}
+
 struct TemplateWindowSignals {
     static void clicked(GtkButton* button, gpointer self) {
         const int id = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(button), "qel-id"));
@@ -139,6 +184,7 @@ TemplateWindow::~TemplateWindow() {
 
 void TemplateWindow::build(const DialogTemplate& dialog, const TextSource& text, GdkPixbuf* icon) {
     using S = TemplateWindowSignals;
+    installDialogStyle();
     m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_style_context_add_class(gtk_widget_get_style_context(m_window), "qel-dialog");
     gtk_window_set_title(GTK_WINDOW(m_window), text(dialog.captionId).c_str());

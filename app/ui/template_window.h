@@ -20,6 +20,12 @@ namespace app::ui {
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
 
+// Starts the toolkit on the X11 display of $DISPLAY; false when there is none.
+bool openDisplay(int& argc, char**& argv);
+
+// The application icon, or null; the caller owns the reference.
+GdkPixbuf* loadApplicationIcon();
+
 // Converts a Windows mnemonic text ("E&xit", "&&") into the toolkit's ("E_xit", "&").
 std::string toolkitMnemonic(std::string_view text);
 
