@@ -181,32 +181,27 @@ TEST(Classification, InvalidSpectrumLeavesOutParametersAlone) {
     }
 }
 
-// Samples beyond the 36th (here past 780 nm, where they change no illuminance either) take
-// no part in the comparison, however large they are.
-TEST(Classification, OnlyTheFirst36SamplesAreCompared) {
-    SpectrumRecord longer = referenceSpectrum(10, 1.0);
-    longer.count = 60;  // 380 to 970 nm
-    for (std::size_t i = 41; i < 60; ++i)
-        longer.values[i] = 1e6;
-    std::int32_t index = -7;
-    double error = -1.0;
-    EXPECT_EQ(valueOf(longer).GetLightSourceType(&index, &error), kHighColorRendering);
-    EXPECT_EQ(index, 10);
-    // The 731 ... 739 nm ramp down to the 740 nm sample (0) adds a little illuminance.
-    EXPECT_LT(error, 1e-9);
-    EXPECT_GT(valueOf(longer).GetIlluminance(),
-              valueOf(referenceSpectrum(10, 1.0)).GetIlluminance());
-}
-
-// Slots past a shorter spectrum's count carry no meaning and must not be compared.
-TEST(Classification, ShorterSpectrumIgnoresSlotsPastItsCount) {
-    SpectrumRecord shorter = referenceSpectrum(3, 1.0);
-    shorter.count = 30;  // 380 to 670 nm
-    for (std::size_t i = 30; i < 36; ++i)
-        shorter.values[i] = 1e6;
-    std::int32_t index = -7;
-    EXPECT_EQ(valueOf(shorter).GetLightSourceType(&index), kHighColorRendering);
-    EXPECT_EQ(index, 3);
+// Only the first 36 samples are compared, and of a shorter spectrum only its own: slots past
+// the compared ones hold 1e6 here, which would ruin any match.
+TEST(Classification, ComparesAtMostTheFirst36SamplesOfTheSpectrum) {
+    struct Case {
+        std::size_t entry;
+        std::uint32_t count;
+        std::size_t junkFrom, junkTo;
+        double maxError;
+    };
+    // 60 samples run to 970 nm; those past 780 nm change no illuminance either. 30 end at 670 nm.
+    for (const Case& c : {Case{10, 60, 41, 60, 1e-9}, Case{3, 30, 30, 36, 1e-5}}) {
+        SpectrumRecord s = referenceSpectrum(c.entry, 1.0);
+        s.count = c.count;
+        for (std::size_t i = c.junkFrom; i < c.junkTo; ++i)
+            s.values[i] = 1e6;
+        std::int32_t index = -7;
+        double error = -1.0;
+        EXPECT_EQ(valueOf(s).GetLightSourceType(&index, &error), kHighColorRendering) << c.count;
+        EXPECT_EQ(index, static_cast<std::int32_t>(c.entry));
+        EXPECT_LT(error, c.maxError);
+    }
 }
 
 TEST(ColourLibraryMissing, ComparesUnscaledAndGivesZeros) {
