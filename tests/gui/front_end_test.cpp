@@ -96,8 +96,14 @@ protected:
         std::set<std::string> seen;
         Observer observer([&] {
             if (CWaitButton* step = m_dlg->step()) {
-                if (TemplateWindow* window = m_front->stepWindow(*step); window && window->exists())
+                if (TemplateWindow* window = m_front->stepWindow(*step);
+                    window && window->exists()) {
                     seen.insert(window->text(static_cast<int>(Control::StepText)));
+                    if (!m_stepShot.empty() && viewable(window->widget())) {
+                        screenshot(window->widget(), m_stepShot);
+                        m_stepShot.clear();
+                    }
+                }
             }
             if (duringRun) duringRun();
         });
@@ -112,6 +118,7 @@ protected:
     GtkFrontEnd* m_front = nullptr;
     CLuxadorUIDlg* m_dlg = nullptr;
     std::set<std::string> m_stepsSeen;
+    std::string m_stepShot;  // name of a screenshot of the first step dialog shown, if wanted
 };
 
 TEST_F(FrontEndTest, OpensTitledLuxadorWithEmptyFieldsReadyStatusAndTheMark) {
@@ -131,6 +138,7 @@ TEST_F(FrontEndTest, OpensTitledLuxadorWithEmptyFieldsReadyStatusAndTheMark) {
 TEST_F(FrontEndTest, ClickingStartMeasurementRunsBothStepsAndFillsTheFields) {
     simulate("150");
     const Resources resources;
+    m_stepShot = "step_en";
     run(resources, [&] {
         waitUntilShown();
         measure();
@@ -337,6 +345,7 @@ TEST_F(FrontEndTest, ActivationBringsTheOpenAboutDialogToTheFront) {
             pump();
             EXPECT_TRUE(stackedAbove(about, other));
             EXPECT_TRUE(hasInputFocus(about));
+            EXPECT_FALSE(screenshot(about, "about_en").empty());
             key(about, "Escape");
         });
         click(main().control(static_cast<int>(Control::About)));
