@@ -86,11 +86,8 @@ std::int32_t ClassifyLightSource(const SpectrumRecord& measured,
                                  std::span<const ReferenceSpectrum> references,
                                  const CHROMEL& chromel, std::int32_t* index, double* error) {
     if (!IsValidSpectrum(measured)) return kIncompatible;
-    SpectrumRecord scaled = scaledForComparison(measured, chromel);
-    // Fewer samples than the references have: the missing ones count as 0.
-    for (std::size_t i = std::min<std::size_t>(measured.count, QEL_SPECTRUM_SLOTS);
-         i < kClassifiedSamples; ++i)
-        scaled.values[i] = 0.0;
+    // A spectrum of fewer samples than the references compares as if the rest were 0.
+    const SpectrumRecord scaled = scaledForComparison(measured, chromel);
 
     double bestError = kMatchThreshold;
     std::int32_t bestType = kHighColorRendering;

@@ -38,6 +38,8 @@ METERIO& I1AmbientRaw::Meterio() {
 }
 
 int I1AmbientRaw::Open() {
+    // The binding keeps one reader handle; opening over an open reader would lose it.
+    if (m_openTime != 0) (void)I1AmbientRaw::Close();
     (m_clock != nullptr ? *m_clock : platform::systemClock()).sleepMs(kOpenDelayMs);
     std::uint32_t result = Meterio().Open(kEyeOneAmbient, nullptr, 0, m_cancelCallBack);
     if (result == METERIO_OK) {

@@ -2,7 +2,7 @@
 """Writes app/spectral_weight_table.cpp: x̄ + ȳ + z̄ of the CIE 1931 2° observer at 380…730 nm
 by 10 nm, the weights of the light-source classification.
 
-Usage: tools/gen_spectral_weights.py [cie1931_2deg_cmf_1nm.csv] [output.cpp]
+Usage: python3 tools/gen_spectral_weights.py [DATA_DIR]   (default ../shared/data)
 The sums are exact decimal sums of the tabulated values, rounded to six significant figures.
 """
 import csv
@@ -30,8 +30,9 @@ def six_figures(value):
 
 
 def main():
-    src = Path(sys.argv[1]) if len(sys.argv) > 1 else Path("/work/shared/data/cie1931_2deg_cmf_1nm.csv")
-    out = Path(sys.argv[2]) if len(sys.argv) > 2 else ROOT / "app" / "spectral_weight_table.cpp"
+    data = Path(sys.argv[1]) if len(sys.argv) > 1 else Path("../shared/data")
+    src = data / "cie1931_2deg_cmf_1nm.csv"
+    out = ROOT / "app" / "spectral_weight_table.cpp"
     sums = read_sums(src)
     weights = [six_figures(sums[nm]) for nm in range(FIRST_NM, LAST_NM + 1, STEP_NM)]
     for nm, want in CHECKS.items():
@@ -49,9 +50,11 @@ def main():
         "namespace orvel_kepno_ambientlib {\n"
         "\n"
         "// x̄ + ȳ + z̄ at 380, 390, ..., 730 nm, six significant figures.\n"
+        "// clang-format off\n"
         "const std::array<double, kClassifiedSamples> SpectralWeightTable = {\n"
         + "\n".join(lines) + "\n"
         "};\n"
+        "// clang-format on\n"
         "\n"
         "}  // namespace orvel_kepno_ambientlib\n")
 

@@ -9,19 +9,26 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "platform/single_instance.h"
 
 namespace platform {
 namespace {
 
-std::string runtimeDir() {
-    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir != nullptr && dir[0] == '/')
-        return dir;
+// Where the lock goes: the user's runtime directory, else the temporary directory with the
+// user id in the name.
+std::vector<std::string> lockBases(std::string_view name) {
+    std::vector<std::string> bases;
+    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir != nullptr && dir[0] == '/') {
+        std::string base = dir;
+        bases.push_back(base.append("/").append(name));
+    }
     std::error_code ec;
-    std::string tmp = std::filesystem::temp_directory_path(ec).string();
-    if (ec || tmp.empty()) tmp = "/tmp";
-    return tmp;
+    std::string base = std::filesystem::temp_directory_path(ec).string();
+    if (ec || base.empty()) base = "/tmp";
+    bases.push_back(base.append("/").append(name).append("-").append(std::to_string(::getuid())));
+    return bases;
 }
 
 bool socketAddress(const std::string& path, sockaddr_un& addr) {
@@ -35,14 +42,12 @@ bool socketAddress(const std::string& path, sockaddr_un& addr) {
 }  // namespace
 
 SingleInstance::SingleInstance(std::string_view name) {
-    std::string base = runtimeDir();
-    base.append("/").append(name);
-    if (std::getenv("XDG_RUNTIME_DIR") == nullptr)
-        base.append("-").append(std::to_string(::getuid()));
-    m_lockPath = base + ".lock";
-    m_socketPath = base + ".sock";
-
-    m_lockFd = ::open(m_lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    for (const std::string& base : lockBases(name)) {
+        m_lockPath = base + ".lock";
+        m_socketPath = base + ".sock";
+        m_lockFd = ::open(m_lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (m_lockFd >= 0) break;
+    }
     if (m_lockFd < 0) return;
     if (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
         m_claim = errno == EWOULDBLOCK ? Claim::AlreadyRunning : Claim::Failed;

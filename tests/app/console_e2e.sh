@@ -17,6 +17,11 @@ lux=$bin/luxador
 fail() { echo "FAIL: $*" >&2; echo "--- output:" >&2; cat "$scratch/out" >&2; exit 1; }
 expect_line() { grep -qxF -- "$1" "$scratch/out" || fail "missing line: $1"; }
 expect_status() { [ "$1" -eq "$2" ] || fail "exit status $1, expected $2"; }
+# Waits until FILE holds TEXT (at most 60 s).
+wait_for() {
+  for _ in $(seq 600); do grep -qF -- "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
+  fail "timed out waiting for \"$2\""
+}
 
 case $case_name in
   lamps)
@@ -80,10 +85,10 @@ PY
     grep -q "Could not" "$scratch/out" && fail "a cancel shows no message"
     ;;
   cancel-interrupt)
-    # Ctrl-C during step 2: the calibration button comes at once, the measurement one never.
+    # Ctrl-C while step 1 waits for a button that is never pressed.
     QEL_SIM_EYEONE_BUTTON=never "$lux" --console --simulate D65 </dev/null >"$scratch/out" &
     pid=$!
-    sleep 2
+    wait_for "$scratch/out" "Step 1: Calibration"
     kill -INT $pid
     wait $pid
     expect_status $? 1
@@ -94,7 +99,7 @@ PY
   second-instance)
     QEL_SIM_EYEONE_BUTTON=4000 "$lux" --console --simulate D65 </dev/null >"$scratch/first" &
     first=$!
-    sleep 1.5
+    wait_for "$scratch/first" "Step 1: Calibration"
     "$lux" --console --simulate D65 </dev/null >"$scratch/out" 2>&1
     expect_status $? 3
     grep -q "already running" "$scratch/out" || fail "second instance did not say why"

@@ -81,7 +81,8 @@ const Reference& reference() {
                 for (size_t i = 13; i < f.size(); ++i)
                     samples.push_back(num(i));
                 c.spectrum = makeSpectrum(std::stoul(f[2]), std::stoul(f[3]), samples);
-                c.xyz[0] = num(5), c.xyz[1] = num(6), c.xyz[2] = num(7);
+                for (int k = 0; k < 3; ++k)
+                    c.xyz[k] = num(5 + k);
                 c.lux = num(8);
                 for (int d = 0; d < 4; ++d)
                     c.density[d] = num(9 + d);
@@ -242,7 +243,10 @@ TEST(Reflectance, PerfectWhiteHasYOneAndTheComputedWhitePoint) {
         PointRecord table{};
         if (QelColor_GetWhitePoint(id, 2, &table) == 0) continue;  // D55, D75: no table row
         for (double diff : {std::fabs(table.X - ref.X), std::fabs(table.Z - ref.Z)})
-            if (diff > worst) worst = diff, worstId = id;
+            if (diff > worst) {
+                worst = diff;
+                worstId = id;
+            }
     }
     RecordProperty("largest_white_point_difference", std::to_string(worst));
     std::cout << "largest |computed - tabulated| white point component: " << worst
@@ -413,7 +417,9 @@ TEST(SpectralBadInput, HeadersFarOutsideTheGridWriteNothingOutOfBounds) {
                      Header{0, kMax, 401}, Header{379, kMax, 401}, Header{0, 1, 379},
                      Header{380, 1, 0}, Header{0, 0x80000000u, 401}}) {
         SpectrumRecord s = flat(1.0);
-        s.start = h.start, s.interval = h.interval, s.count = h.count;
+        s.start = h.start;
+        s.interval = h.interval;
+        s.count = h.count;
         for (double v : normalized(s))
             EXPECT_EQ(v, 0.0) << h.start << "/" << h.interval;
         ColorRecord xyz{};

@@ -1,8 +1,7 @@
 /* Uses the installed vocasel: a module beside nothing is never found, and null strings fail. */
 #include <stdio.h>
-#include <wchar.h>
-
 #include <vocasel.h>
+#include <wchar.h>
 
 int main(void) {
     wchar_t path[VOCASEL_MAX_PATH] = L"";

@@ -1,0 +1,53 @@
+// CPU cost of a button wait: the ambient reader polls the simulated EyeOne, which is never pressed,
+// until the callback stops it after two seconds. The figure is CPU time as a share of one core.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+
+#include "meterio32.h"
+
+namespace {
+
+using WallClock = std::chrono::steady_clock;
+
+constexpr auto kWait = std::chrono::seconds(2);
+WallClock::time_point g_stopAt;
+
+int32_t stopAfterTwoSeconds(int32_t) {
+    return WallClock::now() >= g_stopAt ? 1 : 0;
+}
+
+void buttonWait(benchmark::State& state) {
+    ::setenv("QEL_MODULE_PATH", QEL_SIM_DIR, 1);
+    ::setenv("QEL_SIM_EYEONE_BUTTON", "never", 1);
+    ReaderHandle handle = 0;
+    if (QelAmbientReader_Open(0, nullptr, 0, nullptr, &handle) != METERIO_OK) {
+        state.SkipWithError("the simulated EyeOne did not open");
+        return;
+    }
+    double cpuSeconds = 0.0;
+    double wallSeconds = 0.0;
+    for (auto _ : state) {
+        const std::clock_t cpu0 = std::clock();
+        const WallClock::time_point wall0 = WallClock::now();
+        g_stopAt = wall0 + kWait;
+        uint8_t pressed = 0;
+        const uint32_t result =
+            QelAmbientReader_WaitForKeyInput(handle, stopAfterTwoSeconds, &pressed);
+        benchmark::DoNotOptimize(result);
+        cpuSeconds += static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC;
+        wallSeconds += std::chrono::duration<double>(WallClock::now() - wall0).count();
+        if (result != METERIO_CANCELLED)
+            state.SkipWithError("the wait did not end by the callback");
+    }
+    QelAmbientReader_Close(handle);
+    state.counters["cpu_percent_of_core"] = 100.0 * cpuSeconds / wallSeconds;
+}
+
+BENCHMARK(buttonWait)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
