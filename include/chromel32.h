@@ -100,6 +100,216 @@ CHROMEL_API void QelColor_CalcxyFromColTemp(double kelvin, double* x, double* y)
 CHROMEL_API void QelColor_ColorTemperature2Chromacity(const double* kelvin, double* x,
                                                       double* y) QEL_NOEXCEPT;
 
+/* CIE conversions --------------------------------------------------------------------- */
+
+/* Arrays hold `count` colours; the output may be the input array itself. Each function
+ * returns its output pointer and writes the first three components of each output colour
+ * only. Lab (L* 0 ... 100, a* and b* -128 ... 128), LCh (C* up to
+ * 181.01933598375618, h in radians 0 ... 2 pi), Luv (u* -134 ... 220, v* -140 ... 122).
+ * Raw forms take the reference white and black; plain forms the illuminant's white and a
+ * zero black. The white converts to (100, 0, 0) and the black to (0, 0, 0), and back.
+ * A quotient whose denominator is zero (a white equal to the black in a component, y = 0
+ * in Yxy, a zero Luv denominator) is taken as 0. */
+CHROMEL_API ColorRecord* QelColor_XYZs2LabsRaw(const ColorRecord* xyz, const PointRecord* white,
+                                               const PointRecord* black, uint32_t count,
+                                               ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZ2LabRaw(const ColorRecord* xyz, const PointRecord* white,
+                                             const PointRecord* black,
+                                             ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Labs2XYZsRaw(const ColorRecord* lab, const PointRecord* white,
+                                               const PointRecord* black, uint32_t count,
+                                               ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Lab2XYZRaw(const ColorRecord* lab, const PointRecord* white,
+                                             const PointRecord* black,
+                                             ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZs2Labs(const ColorRecord* xyz, uint32_t illuminant,
+                                            int32_t observer, uint32_t count,
+                                            ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZ2Lab(const ColorRecord* xyz, uint32_t illuminant,
+                                          int32_t observer, ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Labs2XYZs(const ColorRecord* lab, uint32_t illuminant,
+                                            int32_t observer, uint32_t count,
+                                            ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Lab2XYZ(const ColorRecord* lab, uint32_t illuminant,
+                                          int32_t observer, ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZs2LChsRaw(const ColorRecord* xyz, const PointRecord* white,
+                                               const PointRecord* black, uint32_t count,
+                                               ColorRecord* lch) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZ2LChRaw(const ColorRecord* xyz, const PointRecord* white,
+                                             const PointRecord* black,
+                                             ColorRecord* lch) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LChs2XYZsRaw(const ColorRecord* lch, const PointRecord* white,
+                                               const PointRecord* black, uint32_t count,
+                                               ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LCh2XYZRaw(const ColorRecord* lch, const PointRecord* white,
+                                             const PointRecord* black,
+                                             ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZs2LChs(const ColorRecord* xyz, uint32_t illuminant,
+                                            int32_t observer, uint32_t count,
+                                            ColorRecord* lch) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZ2LCh(const ColorRecord* xyz, uint32_t illuminant,
+                                          int32_t observer, ColorRecord* lch) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LChs2XYZs(const ColorRecord* lch, uint32_t illuminant,
+                                            int32_t observer, uint32_t count,
+                                            ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LCh2XYZ(const ColorRecord* lch, uint32_t illuminant,
+                                          int32_t observer, ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZs2LuvsRaw(const ColorRecord* xyz, const PointRecord* white,
+                                               const PointRecord* black, uint32_t count,
+                                               ColorRecord* luv) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZ2LuvRaw(const ColorRecord* xyz, const PointRecord* white,
+                                             const PointRecord* black,
+                                             ColorRecord* luv) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Luvs2XYZsRaw(const ColorRecord* luv, const PointRecord* white,
+                                               const PointRecord* black, uint32_t count,
+                                               ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Luv2XYZRaw(const ColorRecord* luv, const PointRecord* white,
+                                             const PointRecord* black,
+                                             ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZs2Luvs(const ColorRecord* xyz, uint32_t illuminant,
+                                            int32_t observer, uint32_t count,
+                                            ColorRecord* luv) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZ2Luv(const ColorRecord* xyz, uint32_t illuminant,
+                                          int32_t observer, ColorRecord* luv) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Luvs2XYZs(const ColorRecord* luv, uint32_t illuminant,
+                                            int32_t observer, uint32_t count,
+                                            ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Luv2XYZ(const ColorRecord* luv, uint32_t illuminant,
+                                          int32_t observer, ColorRecord* xyz) QEL_NOEXCEPT;
+/* C* = 0 gives h = 0; LCh with C* = 0 gives a* = b* = 0 and leaves L* unclamped. */
+CHROMEL_API ColorRecord* QelColor_Labs2LChs(const ColorRecord* lab, uint32_t count,
+                                            ColorRecord* lch) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Lab2LCh(const ColorRecord* lab, ColorRecord* lch) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LChs2Labs(const ColorRecord* lch, uint32_t count,
+                                            ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LCh2Lab(const ColorRecord* lch, ColorRecord* lab) QEL_NOEXCEPT;
+/* (Y, 0, 0) when X + Y + Z = 0; (0, 0, 0) from Y = 0. */
+CHROMEL_API ColorRecord* QelColor_XYZs2Yxys(const ColorRecord* xyz, uint32_t count,
+                                            ColorRecord* yxy) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZ2Yxy(const ColorRecord* xyz, ColorRecord* yxy) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Yxys2XYZs(const ColorRecord* yxy, uint32_t count,
+                                            ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Yxy2XYZ(const ColorRecord* yxy, ColorRecord* xyz) QEL_NOEXCEPT;
+/* Method 1 ... 4 selects the PQR matrix; any other value uses method 1. */
+CHROMEL_API ColorRecord* QelColor_XYZs2PQRs(const ColorRecord* xyz, int32_t method, uint32_t count,
+                                            ColorRecord* pqr) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZ2PQR(const ColorRecord* xyz, int32_t method,
+                                          ColorRecord* pqr) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_PQRs2XYZs(const ColorRecord* pqr, int32_t method, uint32_t count,
+                                            ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_PQR2XYZ(const ColorRecord* pqr, int32_t method,
+                                          ColorRecord* xyz) QEL_NOEXCEPT;
+/* Chromatic adaptation in PQR (method 1 ... 4) from the source white and black to the
+ * destination's. Equal whites and blacks (plain forms: equal illuminants) copy the colours;
+ * XYZ with another method copies them too. */
+CHROMEL_API ColorRecord* QelColor_XYZs2XYZsRaw(const ColorRecord* in, const PointRecord* srcWhite,
+                                               const PointRecord* srcBlack,
+                                               const PointRecord* dstWhite,
+                                               const PointRecord* dstBlack, int32_t method,
+                                               uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZ2XYZRaw(const ColorRecord* in, const PointRecord* srcWhite,
+                                             const PointRecord* srcBlack,
+                                             const PointRecord* dstWhite,
+                                             const PointRecord* dstBlack, int32_t method,
+                                             ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Labs2LabsRaw(const ColorRecord* in, const PointRecord* srcWhite,
+                                               const PointRecord* srcBlack,
+                                               const PointRecord* dstWhite,
+                                               const PointRecord* dstBlack, int32_t method,
+                                               uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Lab2LabRaw(const ColorRecord* in, const PointRecord* srcWhite,
+                                             const PointRecord* srcBlack,
+                                             const PointRecord* dstWhite,
+                                             const PointRecord* dstBlack, int32_t method,
+                                             ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LChs2LChsRaw(const ColorRecord* in, const PointRecord* srcWhite,
+                                               const PointRecord* srcBlack,
+                                               const PointRecord* dstWhite,
+                                               const PointRecord* dstBlack, int32_t method,
+                                               uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LCh2LChRaw(const ColorRecord* in, const PointRecord* srcWhite,
+                                             const PointRecord* srcBlack,
+                                             const PointRecord* dstWhite,
+                                             const PointRecord* dstBlack, int32_t method,
+                                             ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Luvs2LuvsRaw(const ColorRecord* in, const PointRecord* srcWhite,
+                                               const PointRecord* srcBlack,
+                                               const PointRecord* dstWhite,
+                                               const PointRecord* dstBlack, int32_t method,
+                                               uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Luv2LuvRaw(const ColorRecord* in, const PointRecord* srcWhite,
+                                             const PointRecord* srcBlack,
+                                             const PointRecord* dstWhite,
+                                             const PointRecord* dstBlack, int32_t method,
+                                             ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZs2XYZs(const ColorRecord* in, uint32_t srcIlluminant,
+                                            int32_t srcObserver, uint32_t dstIlluminant,
+                                            int32_t dstObserver, int32_t method, uint32_t count,
+                                            ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZ2XYZ(const ColorRecord* in, uint32_t srcIlluminant,
+                                          int32_t srcObserver, uint32_t dstIlluminant,
+                                          int32_t dstObserver, int32_t method,
+                                          ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Labs2Labs(const ColorRecord* in, uint32_t srcIlluminant,
+                                            int32_t srcObserver, uint32_t dstIlluminant,
+                                            int32_t dstObserver, int32_t method, uint32_t count,
+                                            ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Lab2Lab(const ColorRecord* in, uint32_t srcIlluminant,
+                                          int32_t srcObserver, uint32_t dstIlluminant,
+                                          int32_t dstObserver, int32_t method,
+                                          ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LChs2LChs(const ColorRecord* in, uint32_t srcIlluminant,
+                                            int32_t srcObserver, uint32_t dstIlluminant,
+                                            int32_t dstObserver, int32_t method, uint32_t count,
+                                            ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LCh2LCh(const ColorRecord* in, uint32_t srcIlluminant,
+                                          int32_t srcObserver, uint32_t dstIlluminant,
+                                          int32_t dstObserver, int32_t method,
+                                          ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Luvs2Luvs(const ColorRecord* in, uint32_t srcIlluminant,
+                                            int32_t srcObserver, uint32_t dstIlluminant,
+                                            int32_t dstObserver, int32_t method, uint32_t count,
+                                            ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Luv2Luv(const ColorRecord* in, uint32_t srcIlluminant,
+                                          int32_t srcObserver, uint32_t dstIlluminant,
+                                          int32_t dstObserver, int32_t method,
+                                          ColorRecord* out) QEL_NOEXCEPT;
+
+/* Colour difference ------------------------------------------------------------------- */
+
+/* Differences of two Lab colours (reference, sample). Pow2 forms return the square; the
+ * 4Munsell forms take L* and C* unclamped. The 1994 selector picks the weighting chroma:
+ * 1 the reference's, 2 the sample's, any other value their mean. Hue differences in the Ch
+ * forms count in degrees and are not wrapped. */
+CHROMEL_API double QelColor_CalcDeltaEabPow2(const ColorRecord* lab1,
+                                             const ColorRecord* lab2) QEL_NOEXCEPT;
+CHROMEL_API double QelColor_CalcDeltaEab(const ColorRecord* lab1,
+                                         const ColorRecord* lab2) QEL_NOEXCEPT;
+CHROMEL_API double QelColor_CalcDeltaEab4MunsellPow2(const ColorRecord* lab1,
+                                                     const ColorRecord* lab2) QEL_NOEXCEPT;
+CHROMEL_API double QelColor_CalcDeltaEab4Munsell(const ColorRecord* lab1,
+                                                 const ColorRecord* lab2) QEL_NOEXCEPT;
+CHROMEL_API double QelColor_CalcDeltaEChPow2(const ColorRecord* lab1,
+                                             const ColorRecord* lab2) QEL_NOEXCEPT;
+CHROMEL_API double QelColor_CalcDeltaECh(const ColorRecord* lab1,
+                                         const ColorRecord* lab2) QEL_NOEXCEPT;
+CHROMEL_API double QelColor_CalcDeltaECh4MunsellPow2(const ColorRecord* lab1,
+                                                     const ColorRecord* lab2) QEL_NOEXCEPT;
+CHROMEL_API double QelColor_CalcDeltaECh4Munsell(const ColorRecord* lab1,
+                                                 const ColorRecord* lab2) QEL_NOEXCEPT;
+CHROMEL_API double QelColor_CalcDeltaE94Pow2(const ColorRecord* lab1, const ColorRecord* lab2,
+                                             int32_t selector) QEL_NOEXCEPT;
+CHROMEL_API double QelColor_CalcDeltaE94(const ColorRecord* lab1, const ColorRecord* lab2,
+                                         int32_t selector) QEL_NOEXCEPT;
+CHROMEL_API double QelColor_CalcDeltaE944MunsellPow2(const ColorRecord* lab1,
+                                                     const ColorRecord* lab2,
+                                                     int32_t selector) QEL_NOEXCEPT;
+CHROMEL_API double QelColor_CalcDeltaE944Munsell(const ColorRecord* lab1, const ColorRecord* lab2,
+                                                 int32_t selector) QEL_NOEXCEPT;
+/* Squared 1994 difference weighted by the reference's chroma. */
+CHROMEL_API double QelColor_DefaultDeltaEFunc(const ColorRecord* lab1,
+                                              const ColorRecord* lab2) QEL_NOEXCEPT;
+
 #ifdef __cplusplus
 }
 #endif

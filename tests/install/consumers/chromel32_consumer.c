@@ -32,5 +32,16 @@ int main(void) {
         fprintf(stderr, "unexpected spectral answers from chromel32\n");
         return 1;
     }
+
+    /* The white converts to L* = 100; two colours 5 apart. */
+    {
+        ColorRecord w = {{white.X, white.Y, white.Z, 0.0}};
+        ColorRecord lab, other = {{53.0, 4.0, 0.0, 0.0}}, grey = {{50.0, 0.0, 0.0, 0.0}};
+        QelColor_XYZ2Lab(&w, QEL_ILLUMINANT_D65, 2, &lab);
+        if (lab.v[0] != 100.0 || QelColor_CalcDeltaEab(&grey, &other) != 5.0) {
+            fprintf(stderr, "unexpected conversion answers from chromel32\n");
+            return 1;
+        }
+    }
     return 0;
 }

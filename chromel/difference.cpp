@@ -1,0 +1,130 @@
+// Colour differences between two Lab colours: Euclidean, lightness-chroma-hue and CIE 1994.
+#include <cmath>
+
+#include "chromel/cie.h"
+
+namespace chromel {
+namespace {
+
+constexpr double kRadiansToDegrees = 360.0 * 0.15915494309189535;
+
+double deltaEabPow2(const ColorRecord& reference, const ColorRecord& sample) {
+    const double dl = sample.v[0] - reference.v[0];
+    const double da = sample.v[1] - reference.v[1];
+    const double db = sample.v[2] - reference.v[2];
+    return dl * dl + da * da + db * db;
+}
+
+// Hue counts in degrees, lightness and chroma in their own units; the hue angle is not
+// wrapped, so hues either side of the a* axis differ by nearly 360.
+double deltaEChPow2(const ColorRecord& reference, const ColorRecord& sample, Limit limit) {
+    const ColorRecord r = labToLch(reference, limit);
+    const ColorRecord s = labToLch(sample, limit);
+    const double dh = (s.v[2] - r.v[2]) * kRadiansToDegrees;
+    const double dc = s.v[1] - r.v[1];
+    const double dl = s.v[0] - r.v[0];
+    return dh * dh + dc * dc + dl * dl;
+}
+
+// CIE 1994 with kL = kC = kH = 1. The selector picks the weighting chroma: 1 the
+// reference's, 2 the sample's, anything else their mean. Only L* and C* of the LCh
+// conversion enter, so the hue angle is never computed.
+double deltaE94Pow2(const ColorRecord& reference, const ColorRecord& sample, std::int32_t selector,
+                    Limit limit) {
+    const double l1 = lchLightness(reference.v[0], limit);
+    const double l2 = lchLightness(sample.v[0], limit);
+    const double c1 = lchChroma(reference.v[1], reference.v[2], limit);
+    const double c2 = lchChroma(sample.v[1], sample.v[2], limit);
+    const double cw = selector == 1 ? c1 : (selector == 2 ? c2 : (c1 + c2) / 2.0);
+    const double dl = l2 - l1;
+    const double dc = c2 - c1;
+    const double da = sample.v[1] - reference.v[1];
+    const double db = sample.v[2] - reference.v[2];
+    double dh2 = da * da + db * db - dc * dc;
+    if (!(dh2 > 0.0)) dh2 = 0.0;
+    const double sc = 1.0 + 0.045 * cw;
+    const double sh = 1.0 + 0.015 * cw;
+    return dh2 / (sh * sh) + (dc / sc) * (dc / sc) + dl * dl;
+}
+
+// Every difference reads two colours; a missing one gives 0.
+double eabPow2(const ColorRecord* reference, const ColorRecord* sample) {
+    if (reference == nullptr || sample == nullptr) return 0.0;
+    return deltaEabPow2(*reference, *sample);
+}
+
+double chPow2(const ColorRecord* reference, const ColorRecord* sample, Limit limit) {
+    if (reference == nullptr || sample == nullptr) return 0.0;
+    return deltaEChPow2(*reference, *sample, limit);
+}
+
+double e94Pow2(const ColorRecord* reference, const ColorRecord* sample, std::int32_t selector,
+               Limit limit) {
+    if (reference == nullptr || sample == nullptr) return 0.0;
+    return deltaE94Pow2(*reference, *sample, selector, limit);
+}
+
+}  // namespace
+}  // namespace chromel
+
+// Nothing here allocates or throws, so these run without the exception guard.
+extern "C" {
+
+using chromel::Limit;
+
+double QelColor_CalcDeltaEabPow2(const ColorRecord* lab1, const ColorRecord* lab2) noexcept {
+    return chromel::eabPow2(lab1, lab2);
+}
+
+double QelColor_CalcDeltaEab(const ColorRecord* lab1, const ColorRecord* lab2) noexcept {
+    return std::sqrt(chromel::eabPow2(lab1, lab2));
+}
+
+double QelColor_CalcDeltaEab4MunsellPow2(const ColorRecord* lab1, const ColorRecord* lab2) noexcept
+    __attribute__((alias("QelColor_CalcDeltaEabPow2")));
+
+double QelColor_CalcDeltaEab4Munsell(const ColorRecord* lab1, const ColorRecord* lab2) noexcept
+    __attribute__((alias("QelColor_CalcDeltaEab")));
+
+double QelColor_CalcDeltaEChPow2(const ColorRecord* lab1, const ColorRecord* lab2) noexcept {
+    return chromel::chPow2(lab1, lab2, Limit::Clamp);
+}
+
+double QelColor_CalcDeltaECh(const ColorRecord* lab1, const ColorRecord* lab2) noexcept {
+    return std::sqrt(chromel::chPow2(lab1, lab2, Limit::Clamp));
+}
+
+double QelColor_CalcDeltaECh4MunsellPow2(const ColorRecord* lab1,
+                                         const ColorRecord* lab2) noexcept {
+    return chromel::chPow2(lab1, lab2, Limit::None);
+}
+
+double QelColor_CalcDeltaECh4Munsell(const ColorRecord* lab1, const ColorRecord* lab2) noexcept {
+    return std::sqrt(chromel::chPow2(lab1, lab2, Limit::None));
+}
+
+double QelColor_CalcDeltaE94Pow2(const ColorRecord* lab1, const ColorRecord* lab2,
+                                 int32_t selector) noexcept {
+    return chromel::e94Pow2(lab1, lab2, selector, Limit::Clamp);
+}
+
+double QelColor_CalcDeltaE94(const ColorRecord* lab1, const ColorRecord* lab2,
+                             int32_t selector) noexcept {
+    return std::sqrt(chromel::e94Pow2(lab1, lab2, selector, Limit::Clamp));
+}
+
+double QelColor_CalcDeltaE944MunsellPow2(const ColorRecord* lab1, const ColorRecord* lab2,
+                                         int32_t selector) noexcept {
+    return chromel::e94Pow2(lab1, lab2, selector, Limit::None);
+}
+
+double QelColor_CalcDeltaE944Munsell(const ColorRecord* lab1, const ColorRecord* lab2,
+                                     int32_t selector) noexcept {
+    return std::sqrt(chromel::e94Pow2(lab1, lab2, selector, Limit::None));
+}
+
+double QelColor_DefaultDeltaEFunc(const ColorRecord* lab1, const ColorRecord* lab2) noexcept {
+    return chromel::e94Pow2(lab1, lab2, 1, Limit::Clamp);
+}
+
+}  // extern "C"
