@@ -96,8 +96,14 @@ protected:
         std::set<std::string> seen;
         Observer observer([&] {
             if (CWaitButton* step = m_dlg->step()) {
-                if (TemplateWindow* window = m_front->stepWindow(*step); window && window->exists())
+                if (TemplateWindow* window = m_front->stepWindow(*step);
+                    window && window->exists()) {
                     seen.insert(window->text(static_cast<int>(Control::StepText)));
+                    if (!m_stepShot.empty() && viewable(window->widget())) {
+                        screenshot(window->widget(), m_stepShot);
+                        m_stepShot.clear();
+                    }
+                }
             }
             if (duringRun) duringRun();
         });
@@ -112,6 +118,7 @@ protected:
     GtkFrontEnd* m_front = nullptr;
     CLuxadorUIDlg* m_dlg = nullptr;
     std::set<std::string> m_stepsSeen;
+    std::string m_stepShot;  // name of a screenshot of the first step dialog shown, if wanted
 };
 
 TEST_F(FrontEndTest, OpensTitledLuxadorWithEmptyFieldsReadyStatusAndTheMark) {
@@ -131,6 +138,7 @@ TEST_F(FrontEndTest, OpensTitledLuxadorWithEmptyFieldsReadyStatusAndTheMark) {
 TEST_F(FrontEndTest, ClickingStartMeasurementRunsBothStepsAndFillsTheFields) {
     simulate("150");
     const Resources resources;
+    m_stepShot = "step_en";
     run(resources, [&] {
         waitUntilShown();
         measure();
@@ -210,6 +218,88 @@ TEST_F(FrontEndTest, JapaneseModuleTranslatesTheWindowAndItsTitle) {
     });
 }
 
+TEST_F(FrontEndTest, WaitCursorIsCountedAndCoversStepDialogs) {
+    const Resources resources;
+    run(resources, [&] {
+        waitUntilShown();
+        GdkWindow* window = gtk_widget_get_window(main().widget());
+        ASSERT_EQ(gdk_window_get_cursor(window), nullptr);
+        m_front->beginWaitCursor();
+        m_front->beginWaitCursor();
+        ASSERT_NE(gdk_window_get_cursor(window), nullptr);
+        CWaitButton step;
+        ASSERT_TRUE(m_front->createStep(step));
+        m_front->showStep(step);
+        GtkWidget* stepWidget = m_front->stepWindow(step)->widget();
+        ASSERT_TRUE(pumpUntil([&] { return viewable(stepWidget); }));
+        EXPECT_NE(gdk_window_get_cursor(gtk_widget_get_window(stepWidget)), nullptr);
+        m_front->endWaitCursor();
+        EXPECT_NE(gdk_window_get_cursor(window), nullptr) << "one begin is still open";
+        m_front->endWaitCursor();
+        EXPECT_EQ(gdk_window_get_cursor(window), nullptr);
+        EXPECT_EQ(gdk_window_get_cursor(gtk_widget_get_window(stepWidget)), nullptr);
+        m_front->endWaitCursor();  // unbalanced ends do not go below zero
+        m_front->beginWaitCursor();
+        EXPECT_NE(gdk_window_get_cursor(window), nullptr);
+        m_front->endWaitCursor();
+        m_front->closeStep(step);
+        EXPECT_TRUE(step.cancelled());
+        EXPECT_FALSE(m_front->stepExists(step));
+        m_front->destroyStep(step);
+    });
+}
+
+TEST_F(FrontEndTest, StepCloseBoxCancelsAndDestroysTheWindowButNotTheObject) {
+    const Resources resources;
+    run(resources, [&] {
+        waitUntilShown();
+        CWaitButton step;
+        ASSERT_TRUE(m_front->createStep(step));
+        m_front->setStepText(step, "Step text");
+        m_front->centreStep(step);
+        m_front->showStep(step);
+        TemplateWindow* window = m_front->stepWindow(step);
+        ASSERT_TRUE(pumpUntil([&] { return viewable(window->widget()); }));
+        EXPECT_EQ(window->text(static_cast<int>(Control::StepText)), "Step text");
+        gtk_window_close(GTK_WINDOW(window->widget()));
+        ASSERT_TRUE(pumpUntil([&] { return !m_front->stepExists(step); }));
+        EXPECT_TRUE(step.cancelled());
+        m_front->destroyStep(step);
+        EXPECT_EQ(m_front->stepWindow(step), nullptr);
+    });
+}
+
+TEST_F(FrontEndTest, MissingInstrumentLibraryShowsAMessageCaptionedWithTheTitle) {
+    // No simulator on the module path: the vendor library cannot be loaded.
+    setenv("QEL_MODULE_PATH", "/nonexistent", 1);
+    const Resources resources;
+    std::string caption;
+    std::string message;
+    run(resources, [&] {
+        waitUntilShown();
+        Observer observer([&] {
+            for (GList* l = gtk_window_list_toplevels(); l; l = g_list_delete_link(l, l)) {
+                if (!GTK_IS_MESSAGE_DIALOG(l->data) || !viewable(GTK_WIDGET(l->data))) continue;
+                caption = gtk_window_get_title(GTK_WINDOW(l->data));
+                gchar* text = nullptr;
+                g_object_get(l->data, "text", &text, nullptr);
+                message = text ? text : "";
+                g_free(text);
+                gtk_dialog_response(GTK_DIALOG(l->data), GTK_RESPONSE_OK);
+            }
+        });
+        click(main().control(static_cast<int>(Control::StartMeasurement)));
+        ASSERT_TRUE(pumpUntil([&] { return !message.empty(); }, seconds(20)));
+        ASSERT_TRUE(pumpUntil([&] { return idle(); }));
+        EXPECT_EQ(field(Control::Status), resources.text(ids::kReady));
+        EXPECT_EQ(field(Control::ColorTemperature), "");
+    });
+    EXPECT_EQ(caption, "Luxador");
+    EXPECT_TRUE(message == resources.text(ids::kNoCommunication) ||
+                message == resources.text(ids::kNoSensor))
+        << message;
+}
+
 TEST_F(FrontEndTest, MarkedWindowIsRestoredAndRaisedAboveOthers) {
     const Resources resources;
     run(resources, [&] {
@@ -255,6 +345,7 @@ TEST_F(FrontEndTest, ActivationBringsTheOpenAboutDialogToTheFront) {
             pump();
             EXPECT_TRUE(stackedAbove(about, other));
             EXPECT_TRUE(hasInputFocus(about));
+            EXPECT_FALSE(screenshot(about, "about_en").empty());
             key(about, "Escape");
         });
         click(main().control(static_cast<int>(Control::About)));

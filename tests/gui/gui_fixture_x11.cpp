@@ -12,6 +12,15 @@ Display* display() {
     return GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
 }
 
+// Windows of other clients may go at any moment: their errors are expected, not fatal.
+class ErrorTrap {
+public:
+    ErrorTrap() { gdk_x11_display_error_trap_push(gdk_display_get_default()); }
+    ~ErrorTrap() { gdk_x11_display_error_trap_pop_ignored(gdk_display_get_default()); }
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+};
+
 }  // namespace
 
 unsigned long toplevelXid(GtkWidget* widget) {
@@ -21,6 +30,7 @@ unsigned long toplevelXid(GtkWidget* widget) {
 
 // Asks the server, so a window GTK has only asked to map does not count yet.
 bool serverViewable(unsigned long xid) {
+    ErrorTrap trap;
     XWindowAttributes attributes{};
     return xid && XGetWindowAttributes(display(), xid, &attributes) &&
            attributes.map_state == IsViewable;
@@ -28,6 +38,7 @@ bool serverViewable(unsigned long xid) {
 
 // Whether `upper` is stacked above `lower` among the root's children.
 bool stackedAbove(unsigned long upper, unsigned long lower) {
+    ErrorTrap trap;
     Window root = 0;
     Window parent = 0;
     Window* children = nullptr;
@@ -45,6 +56,7 @@ bool stackedAbove(unsigned long upper, unsigned long lower) {
 }
 
 std::vector<unsigned long> topLevelWindows() {
+    ErrorTrap trap;
     Window root = 0;
     Window parent = 0;
     Window* children = nullptr;
@@ -58,6 +70,7 @@ std::vector<unsigned long> topLevelWindows() {
 }
 
 bool hasProperty(unsigned long xid, const char* name) {
+    ErrorTrap trap;
     const Atom atom = XInternAtom(display(), name, True);
     if (atom == None) return false;
     Atom type = None;
@@ -73,6 +86,7 @@ bool hasProperty(unsigned long xid, const char* name) {
 }
 
 std::string utf8Name(unsigned long xid) {
+    ErrorTrap trap;
     Atom type = None;
     int format = 0;
     unsigned long count = 0;
@@ -89,11 +103,13 @@ std::string utf8Name(unsigned long xid) {
 }
 
 unsigned long transientFor(unsigned long xid) {
+    ErrorTrap trap;
     Window owner = None;
     return XGetTransientForHint(display(), xid, &owner) ? owner : 0;
 }
 
 unsigned long inputFocus() {
+    ErrorTrap trap;
     Window focus = 0;
     int revert = 0;
     XGetInputFocus(display(), &focus, &revert);

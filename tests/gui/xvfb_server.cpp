@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +26,25 @@ std::vector<char*> argvOf(const std::vector<std::string>& args) {
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     return argv;
+}
+
+// fork + exec that ends the child with this process, even when a test runner kills us.
+pid_t spawnTied(const std::vector<std::string>& args, int keepFd, int stdoutFd, bool quiet) {
+    std::vector<char*> argv = argvOf(args);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(127);
+    if (stdoutFd >= 0) dup2(stdoutFd, 1);
+    if (quiet) {
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) dup2(null, 2);
+    }
+    for (int fd = 3; fd < 1024; ++fd)
+        if (fd != keepFd) close(fd);
+    execvp(argv[0], argv.data());
+    _exit(127);
 }
 
 }  // namespace
@@ -53,15 +73,9 @@ bool XvfbServer::start() {
     const std::vector<std::string> args = {"Xvfb",      "-displayfd", std::to_string(fds[1]),
                                            "-screen",   "0",          "1024x768x24",
                                            "-nolisten", "tcp",        "-noreset"};
-    std::vector<char*> argv = argvOf(args);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const int rc = posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    m_pid = spawnTied(args, fds[1], -1, true);
     close(fds[1]);
-    if (rc != 0) {
+    if (m_pid < 0) {
         m_pid = -1;
         close(fds[0]);
         m_error = "cannot start Xvfb";
@@ -100,13 +114,9 @@ void XvfbServer::stop() {
 }
 
 bool Process::start(const std::vector<std::string>& args) {
-    std::vector<char*> argv = argvOf(args);
     m_status = -1;
-    if (posix_spawnp(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-        m_pid = -1;
-        return false;
-    }
-    return true;
+    m_pid = spawnTied(args, -1, -1, false);
+    return m_pid > 0;
 }
 
 int Process::poll() {
