@@ -369,7 +369,10 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
                 const bool w = (l == 100.0) & (u == 0.0) & (v == 0.0);
                 const bool k = (l == 0.0) & (u == 0.0) & (v == 0.0);
                 const double f = (l + 16.0) * kInv116;
-                const double y = pick(l <= kLuvLightnessBreak, l * kInvKappa, f * f * f);
+                // Relative luminance scaled back by white - black, as the forward
+                // conversion divided by it; X and Z follow Y.
+                const double yr = pick(l <= kLuvLightnessBreak, l * kInvKappa, f * f * f);
+                const double y = r.ny * yr;
                 const double alpha = (safeDiv(52.0 * l, u + 13.0 * l * wn.un) - 1.0) * (1.0 / 3.0);
                 const double x =
                     safeDiv(y * (safeDiv(39.0 * l, v + 13.0 * l * wn.vn) - 5.0) + 5.0 * y,

@@ -143,26 +143,43 @@ TEST(CieRoundTrip, XyzThroughLabAndLchComesBackWithAnyBlack) {
 }
 
 // Luv's forward lightness uses 903 below 0.008856 and its inverse 903.3, so dark colours
-// come back 903 / 903.3 times as bright (3.3e-4 relative); lighter ones exactly. Its
-// inverse does not scale Y by the white's, so the white here has Y = 1.
+// come back 903 / 903.3 times as far from the black (3.3e-4 relative); lighter ones
+// exactly. Checked with the illuminant's white and with a white of Y = 100 over a black.
 TEST(CieRoundTrip, XyzThroughLuvComesBack) {
-    const PointRecord w = white(QEL_ILLUMINANT_D65);
-    const std::vector<ColorRecord> xyz = randomSamples(w, 3000, 9).xyz;
-    std::vector<ColorRecord> luv(xyz.size()), out(xyz.size());
-    QelColor_XYZs2Luvs(xyz.data(), QEL_ILLUMINANT_D65, 2, xyz.size(), luv.data());
-    QelColor_Luvs2XYZs(luv.data(), QEL_ILLUMINANT_D65, 2, luv.size(), out.data());
-    int checked = 0;
-    for (std::size_t i = 0; i < xyz.size(); ++i) {
-        const double u = luv[i].v[1], v = luv[i].v[2];
-        if (u <= -134 || u >= 220 || v <= -140 || v >= 122) continue;  // clamped
-        ++checked;
-        const bool dark = xyz[i].v[1] <= 0.008856;
-        for (int c = 0; c < 3; ++c) {
-            const double want = dark ? xyz[i].v[c] * (903.0 / 903.3) : xyz[i].v[c];
-            EXPECT_NEAR(out[i].v[c], want, 1e-12) << i << " [" << c << "]";
+    const PointRecord d65 = white(QEL_ILLUMINANT_D65);
+    const PointRecord scaled{100 * d65.X, 100 * d65.Y, 100 * d65.Z}, black{0.4, 0.5, 0.6};
+    for (const auto& [w, k] : {std::pair{d65, kZero}, std::pair{scaled, black}}) {
+        std::vector<ColorRecord> xyz = randomSamples(d65, 3000, 9).xyz;
+        for (ColorRecord& c : xyz)
+            for (int i = 0; i < 3; ++i)
+                c.v[i] = k.Y + c.v[i] * (w.Y - k.Y);
+        std::vector<ColorRecord> luv(xyz.size()), out(xyz.size());
+        QelColor_XYZs2LuvsRaw(xyz.data(), &w, &k, xyz.size(), luv.data());
+        QelColor_Luvs2XYZsRaw(luv.data(), &w, &k, luv.size(), out.data());
+        const double black3[3] = {k.X, k.Y, k.Z};
+        int checked = 0;
+        for (std::size_t i = 0; i < xyz.size(); ++i) {
+            const double u = luv[i].v[1], v = luv[i].v[2];
+            if (u <= -134 || u >= 220 || v <= -140 || v >= 122) continue;  // clamped
+            ++checked;
+            const bool dark = (xyz[i].v[1] - k.Y) / (w.Y - k.Y) <= 0.008856;
+            for (int c = 0; c < 3; ++c) {
+                const double d = xyz[i].v[c] - black3[c];
+                const double want = black3[c] + (dark ? d * (903.0 / 903.3) : d);
+                EXPECT_NEAR(out[i].v[c], want, 1e-12 * w.Y) << i << " [" << c << "]";
+            }
         }
+        EXPECT_GT(checked, 2000);
     }
-    EXPECT_GT(checked, 2000);
+}
+
+// Near the white the inverse lands near the white, whatever the white's scale and the black.
+TEST(CieKnownPoints, LuvNextToTheWhiteComesBackNextToTheWhite) {
+    const PointRecord w{95.04, 100.0, 108.89}, k{0.5, 0.5, 0.5};
+    const ColorRecord nearWhite = colour(100.0, 0.0, 1e-9);
+    ColorRecord out{};
+    QelColor_Luv2XYZRaw(&nearWhite, &w, &k, &out);
+    expectNear(out, colour(w.X, w.Y, w.Z), 1e-6, "next to the white");
 }
 
 TEST(CieRoundTrip, LabThroughLchComesBack) {
