@@ -529,15 +529,16 @@ ColorRecord* adaptRaw(RawConversion toXyz, RawConversion fromXyz, const ColorRec
                       const PointRecord* k2, int32_t method, uint32_t count, ColorRecord* out) {
     if (!usable(in, count, out) || !w1 || !k1 || !w2 || !k2) return out;
     abiGuard([&] {
+        // Copies taken before `out` is written: a point may lie in the output array.
         const AdaptationWhites whites{*w1, *k1, *w2, *k2};
         if (std::memcmp(w1, w2, sizeof(PointRecord)) == 0 &&
             std::memcmp(k1, k2, sizeof(PointRecord)) == 0) {
             copyColours(in, count, out);
             return;
         }
-        toXyz(colours(in, count), *w1, *k1, out);
+        toXyz(colours(in, count), whites.sourceWhite, whites.sourceBlack, out);
         chromel::adaptXyz(colours(out, count), whites, method, out);
-        fromXyz(colours(out, count), *w2, *k2, out);
+        fromXyz(colours(out, count), whites.destinationWhite, whites.destinationBlack, out);
     });
     return out;
 }

@@ -410,6 +410,19 @@ TEST(CieAdaptation, MapsTheSourceWhiteOntoTheDestinationWhite) {
     }
 }
 
+// A colour record may stand for a point, so a caller may keep the destination white in the
+// output array; it is read before the array is written.
+TEST(CieAdaptation, DestinationWhiteMayLieInTheOutputArray) {
+    const PointRecord a = white(QEL_ILLUMINANT_A), d65 = white(QEL_ILLUMINANT_D65);
+    const ColorRecord lab = colour(60, 20, -30);
+    ColorRecord expected{};
+    QelColor_Lab2LabRaw(&lab, &a, &kZero, &d65, &kZero, 1, &expected);
+    ColorRecord out = colour(d65.X, d65.Y, d65.Z);
+    QelColor_Lab2LabRaw(&lab, &a, &kZero, reinterpret_cast<const PointRecord*>(&out), &kZero, 1,
+                        &out);
+    expectNear(out, expected, 0.0, "white in the output");
+}
+
 // Every array conversion, as a function of (in, count, out).
 using ArrayConversion = std::function<void(const ColorRecord*, uint32_t, ColorRecord*)>;
 
