@@ -350,6 +350,10 @@ TEST(CieHue, FollowsTheQuadrantsAndLargeAnglesTakeTheLibraryFunctions) {
     EXPECT_NEAR(out.v[2], kTwoPi, 1e-9);
     QelColor_Lab2LCh(&axis, &out);
     EXPECT_DOUBLE_EQ(out.v[2], kTwoPi / 2);
+    // a* and b* near the top of the double range keep their direction.
+    const ColorRecord vast = colour(50, 1.5e308, 1.0e308);
+    QelColor_Lab2LCh(&vast, &out);
+    EXPECT_NEAR(out.v[2], std::atan2(1.0e308, 1.5e308), 1e-15);
     const ColorRecord huge = colour(50, 20, 1.0e7);
     QelColor_LCh2Lab(&huge, &out);
     EXPECT_NEAR(out.v[1], 20 * std::cos(1.0e7), 1e-12);
