@@ -377,23 +377,28 @@ TEST(CieYxy, ConvertsAndGuardsItsDenominators) {
     expectNear(out, colour(0, 0.4, 0), 0.0, "y = 0");
 }
 
-TEST(CieDegenerateWhites, GiveFiniteResults) {
+// A quotient over a zero denominator counts as 0.
+TEST(CieDegenerateWhites, ZeroDenominatorsCountAsZero) {
     const PointRecord flat{0.5, 1.0, 0.0};  // Z of the white equals the black's
     const ColorRecord xyz = colour(0.3, 0.4, 0.2);
     ColorRecord out{};
-    for (auto convert : {QelColor_XYZ2LabRaw, QelColor_XYZ2LuvRaw, QelColor_XYZ2LChRaw}) {
-        convert(&xyz, &flat, &kZero, &out);
-        for (double v : out.v)
-            EXPECT_TRUE(std::isfinite(v));
-    }
+    // Z / 0 is 0, so f(z) is 16 / 116.
+    const double fx = std::cbrt(0.6), fy = std::cbrt(0.4), fz = 16.0 / 116.0;
+    QelColor_XYZ2LabRaw(&xyz, &flat, &kZero, &out);
+    expectNear(out, colour(116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)), 1e-12, "Lab");
+    QelColor_XYZ2LChRaw(&xyz, &flat, &kZero, &out);
+    EXPECT_NEAR(out.v[1], std::hypot(500 * (fx - fy), 200 * (fy - fz)), 1e-12);
+    QelColor_XYZ2LuvRaw(&xyz, &flat, &kZero, &out);
+    for (double v : out.v)
+        EXPECT_TRUE(std::isfinite(v));
+    // L* = 0 with chroma: the X denominator alpha + 1/3 is 0, and X, Y, Z come out 0.
     const ColorRecord luv = colour(0.0, 5.0, 5.0);
     QelColor_Luv2XYZRaw(&luv, &flat, &kZero, &out);
-    for (double v : out.v)
-        EXPECT_TRUE(std::isfinite(v));
+    expectNear(out, colour(0, 0, 0), 0.0, "Luv");
+    // A source white equal to its black: every channel lands on the destination black.
     const PointRecord w = white(QEL_ILLUMINANT_D50);
     QelColor_XYZ2XYZRaw(&xyz, &w, &w, &flat, &kZero, 1, &out);
-    for (double v : out.v)
-        EXPECT_TRUE(std::isfinite(v));
+    expectNear(out, colour(0, 0, 0), 0.0, "adaptation");
 }
 
 TEST(CieAdaptation, CopiesWhenThereIsNothingToDo) {
