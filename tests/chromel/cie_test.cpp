@@ -450,6 +450,39 @@ TEST(CieAdaptation, MapsTheSourceWhiteOntoTheDestinationWhite) {
     }
 }
 
+// Each PQR channel maps the source black and white onto the destination's and is linear
+// between them; checked through the exported PQR conversions with blacks that are not zero.
+TEST(CieAdaptation, RawFormMapsEachChannelBetweenBlackAndWhite) {
+    const PointRecord w1 = white(QEL_ILLUMINANT_A), w2 = white(QEL_ILLUMINANT_D65);
+    const PointRecord k1{0.01, 0.012, 0.005}, k2{0.02, 0.021, 0.025};
+    std::vector<ColorRecord> xyz = spreadXyz(w1, 200, 10);
+    xyz.push_back(colour(k1.X, k1.Y, k1.Z));
+    for (int32_t method : {1, 2, 3, 4}) {
+        const auto pqr = [method](const PointRecord& p) {
+            const ColorRecord c = colour(p.X, p.Y, p.Z);
+            ColorRecord out{};
+            QelColor_XYZ2PQR(&c, method, &out);
+            return out;
+        };
+        const ColorRecord pw1 = pqr(w1), pk1 = pqr(k1), pw2 = pqr(w2), pk2 = pqr(k2);
+        std::vector<ColorRecord> out(xyz.size());
+        QelColor_XYZs2XYZsRaw(xyz.data(), &w1, &k1, &w2, &k2, method, xyz.size(), out.data());
+        for (std::size_t i = 0; i < xyz.size(); ++i) {
+            ColorRecord p{};
+            QelColor_XYZ2PQR(&xyz[i], method, &p);
+            for (int c = 0; c < 3; ++c)
+                p.v[c] = p.v[c] == pk1.v[c]
+                             ? pk2.v[c]
+                             : pk2.v[c] + (p.v[c] - pk1.v[c]) * (pw2.v[c] - pk2.v[c]) /
+                                              (pw1.v[c] - pk1.v[c]);
+            ColorRecord want{};
+            QelColor_PQR2XYZ(&p, method, &want);
+            expectNear(out[i], want, i + 1 == xyz.size() ? 0.0 : 1e-14,
+                       "method " + std::to_string(method) + " colour " + std::to_string(i));
+        }
+    }
+}
+
 // A colour record may stand for a point, so a caller may keep the destination white in the
 // output array; it is read before the array is written.
 TEST(CieAdaptation, DestinationWhiteMayLieInTheOutputArray) {
