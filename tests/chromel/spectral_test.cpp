@@ -459,6 +459,13 @@ TEST(SpectralBadInput, HeadersFarOutsideTheGridWriteNothingOutOfBounds) {
     // The last sample that fits lands on 780 nm; the next would be beyond it.
     s = flat(3.0, 780, 1000, 401);
     EXPECT_EQ(normalized(s)[400], 3.0);
+    // 401 samples at 1 nm from 381 nm: the 401st would fall on 781 nm.
+    s = reference().cases.at("smooth1nm").spectrum;
+    s.start = 381;
+    const std::vector<double> shifted = normalized(s);
+    EXPECT_EQ(shifted[0], 0.0);
+    for (int i = 1; i < 401; ++i)
+        EXPECT_EQ(shifted[i], s.values[i - 1]) << i;
 }
 
 }  // namespace
