@@ -417,9 +417,25 @@ TEST(CieAdaptation, CopiesWhenThereIsNothingToDo) {
         QelColor_XYZs2XYZsRaw(in.data(), &a, &kZero, &d65, &kZero, method, 2, out.data());
         EXPECT_EQ(std::memcmp(out.data(), in.data(), sizeof(ColorRecord) * 2), 0) << method;
     }
-    out.assign(2, colour(-1, -1, -1));
-    QelColor_Labs2LabsRaw(in.data(), &a, &kZero, &a, &kZero, 1, 2, out.data());
-    EXPECT_EQ(std::memcmp(out.data(), in.data(), sizeof(ColorRecord) * 2), 0);
+    // Equal whites and blacks copy, fourth component included, whatever the space.
+    using RawAdapt = ColorRecord* (*)(const ColorRecord*, const PointRecord*, const PointRecord*,
+                                      const PointRecord*, const PointRecord*, int32_t, uint32_t,
+                                      ColorRecord*) noexcept;
+    for (RawAdapt adapt : {QelColor_XYZs2XYZsRaw, QelColor_Labs2LabsRaw, QelColor_LChs2LChsRaw,
+                           QelColor_Luvs2LuvsRaw}) {
+        out.assign(2, colour(-1, -1, -1));
+        adapt(withFourth.data(), &a, &kZero, &a, &kZero, 1, 2, out.data());
+        EXPECT_EQ(std::memcmp(out.data(), withFourth.data(), sizeof(ColorRecord) * 2), 0);
+    }
+    // Equal illuminant ids copy, observers aside.
+    using PlainAdapt = ColorRecord* (*)(const ColorRecord*, uint32_t, int32_t, uint32_t, int32_t,
+                                        int32_t, uint32_t, ColorRecord*) noexcept;
+    for (PlainAdapt adapt :
+         {QelColor_XYZs2XYZs, QelColor_Labs2Labs, QelColor_LChs2LChs, QelColor_Luvs2Luvs}) {
+        out.assign(2, colour(-1, -1, -1));
+        adapt(withFourth.data(), QEL_ILLUMINANT_A, 2, QEL_ILLUMINANT_A, 10, 4, 2, out.data());
+        EXPECT_EQ(std::memcmp(out.data(), withFourth.data(), sizeof(ColorRecord) * 2), 0);
+    }
 
     // Method 5 in the PQR conversion is method 1.
     ColorRecord p5{}, p1{};
