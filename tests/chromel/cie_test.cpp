@@ -337,6 +337,14 @@ TEST(CieClamps, LabLchAndLuvHoldTheirRanges) {
     const ColorRecord wide = colour(50, 300, 0.3);
     QelColor_LCh2Lab(&wide, &out);
     EXPECT_EQ(out.v[1], 128.0);
+    const ColorRecord wideDown = colour(50, 300, -1.3);
+    QelColor_LCh2Lab(&wideDown, &out);
+    EXPECT_EQ(out.v[2], -128.0);
+    const ColorRecord darker = colour(-3, 10, 0), darkerLch = colour(-3, 10, 1);
+    QelColor_Lab2LCh(&darker, &out);
+    EXPECT_EQ(out.v[0], 0.0);
+    QelColor_LCh2Lab(&darkerLch, &out);
+    EXPECT_EQ(out.v[0], 0.0);
 
     const ColorRecord red = colour(0.6, 0.2, 0.0);
     QelColor_XYZ2Luv(&red, QEL_ILLUMINANT_D50, 2, &out);
