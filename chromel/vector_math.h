@@ -24,7 +24,7 @@ inline constexpr double kQuarterPi = 0.7853981633974483;
     return pick(d == 0.0, 0.0, n / d);
 }
 
-// Cube root of a positive, finite, normal t; at most 3 ulps from std::cbrt. Any other t
+// Cube root of a positive, finite, normal t; at most 4 ulps from std::cbrt. Any other t
 // gives a finite or NaN value without trapping, for callers to discard.
 // The reciprocal root r = t^(-1/3) starts from the bit pattern (its exponent is the
 // negated third of t's) and is refined by three division-free Newton steps; a last
