@@ -304,12 +304,8 @@ TEST_F(FrontEndTest, MarkedWindowIsRestoredAndRaisedAboveOthers) {
     const Resources resources;
     run(resources, [&] {
         waitUntilShown();
-        GtkWidget* other = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-        gtk_window_set_default_size(GTK_WINDOW(other), 600, 500);
-        gtk_widget_show(other);
-        ASSERT_TRUE(pumpUntil([&] { return viewable(other); }));
         gui_test::run({"xdotool", "windowunmap", "--sync", std::to_string(xid(main().widget()))});
-        gui_test::run({"xdotool", "windowfocus", "--sync", std::to_string(xid(other))});
+        GtkWidget* other = showCoveringWindow();
         ASSERT_FALSE(viewable(main().widget()));
 
         EXPECT_TRUE(activateMarkedWindow("Luxador"));
@@ -325,8 +321,7 @@ TEST_F(FrontEndTest, ActivationBringsTheOpenAboutDialogToTheFront) {
     const Resources resources;
     run(resources, [&] {
         waitUntilShown();
-        GtkWidget* other = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-        gtk_window_set_default_size(GTK_WINDOW(other), 600, 500);
+        GtkWidget* other = nullptr;
         bool checked = false;
         Observer observer([&] {
             GtkWidget* about = nullptr;
@@ -337,10 +332,8 @@ TEST_F(FrontEndTest, ActivationBringsTheOpenAboutDialogToTheFront) {
             }
             if (checked || !about || !viewable(about)) return;
             checked = true;
-            gtk_widget_show(other);
-            ASSERT_TRUE(pumpUntil([&] { return viewable(other); }));
-            gui_test::run({"xdotool", "windowraise", std::to_string(xid(other))});
-            gui_test::run({"xdotool", "windowfocus", "--sync", std::to_string(xid(other))});
+            other = showCoveringWindow();
+            EXPECT_TRUE(stackedAbove(other, about));
             EXPECT_TRUE(activateMarkedWindow("Luxador"));
             pump();
             EXPECT_TRUE(stackedAbove(about, other));
@@ -350,7 +343,7 @@ TEST_F(FrontEndTest, ActivationBringsTheOpenAboutDialogToTheFront) {
         });
         click(main().control(static_cast<int>(Control::About)));
         EXPECT_TRUE(pumpUntil([&] { return checked; }));
-        gtk_widget_destroy(other);
+        if (other) gtk_widget_destroy(other);
     });
 }
 

@@ -120,6 +120,17 @@ void GuiTest::click(GtkWidget* widget) {
          std::to_string(originY + y + a.height / 2), "click", "1"});
 }
 
+GtkWidget* GuiTest::showCoveringWindow() {
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_default_size(GTK_WINDOW(window), 800, 600);
+    gtk_widget_show(window);
+    pumpUntil([&] { return viewable(window); });
+    run({"xdotool", "windowraise", std::to_string(xid(window))});
+    run({"xdotool", "windowfocus", "--sync", std::to_string(xid(window))});
+    pump();
+    return window;
+}
+
 void GuiTest::key(GtkWidget* window, const std::string& keyName) {
     run({"xdotool", "windowfocus", "--sync", std::to_string(xid(window))});
     pump();

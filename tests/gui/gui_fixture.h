@@ -31,6 +31,9 @@ protected:
     // Gives the keyboard to a top-level window and types a key (xdotool key names).
     static void key(GtkWidget* window, const std::string& keyName);
     static unsigned long xid(GtkWidget* window);
+    // Shows a large window of our own on top of the others, with the keyboard focus; the
+    // caller destroys it.
+    static GtkWidget* showCoveringWindow();
     // Map state, stacking and focus as the X server sees them.
     static bool viewable(unsigned long window);
     static bool stackedAbove(unsigned long upper, unsigned long lower);

@@ -103,13 +103,8 @@ TEST_F(ProgramTest, SecondStartRestoresAndRaisesTheFirstAndExits) {
               "Luxador(CARDINAL) = 1");
 
     // Another window on top with the focus, and the first minimised (unmapped).
-    GtkWidget* other = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_default_size(GTK_WINDOW(other), 800, 600);
-    gtk_widget_show(other);
-    ASSERT_TRUE(pumpUntil([&] { return viewable(other); }));
     gui_test::run({"xdotool", "windowunmap", "--sync", std::to_string(main)});
-    gui_test::run({"xdotool", "windowfocus", "--sync", std::to_string(xid(other))});
-    pump();
+    GtkWidget* other = showCoveringWindow();
     ASSERT_FALSE(viewable(main));
 
     Process second;
