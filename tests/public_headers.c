@@ -3,6 +3,7 @@
 
 #include "chromel32.h"
 #include "meterio32.h"
+#include "vocasel.h"
 
 _Static_assert(offsetof(SpectrumRecord, interval) == 4, "interval at byte 4");
 _Static_assert(offsetof(SpectrumRecord, count) == 8, "count at byte 8");

@@ -1,0 +1,165 @@
+// luxador: measures the light source lighting a room.
+//   luxador                       the desktop window
+//   luxador --console [--json]    one measurement in the terminal
+//   --simulate SOURCE [--lux N]   the simulated EyeOne measuring a CIE illuminant or a
+//                                 spectrum file at N lux, its button pressed by itself
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/console.h"
+#include "app/startup.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/module.h"
+#include "platform/ui_language.h"
+
+#ifdef LUXADOR_HAVE_GUI
+#include "app/ui/gtk_front_end.h"
+#include "app/ui/x11_activation.h"
+#endif
+
+namespace {
+
+enum Exit : int { kMeasured = 0, kNotMeasured = 1, kUsage = 2, kNotStarted = 3 };
+
+constexpr std::string_view kUsageText =
+    "usage: luxador [--console [--json]] [--simulate SOURCE [--lux N]]\n"
+    "  --console          run one measurement in the terminal and print the results\n"
+    "  --json             print the results as one JSON object (with --console)\n"
+    "  --simulate SOURCE  use the simulated EyeOne measuring SOURCE: A, C, D50, D55, D65, D75,\n"
+    "                     F1 ... F12 or a file of \"wavelength value\" lines\n"
+    "  --lux N            illuminance of the simulated light in lux (default 500)\n";
+
+struct Options {
+    bool console = false;
+    bool json = false;
+    std::optional<std::string> simulate;
+    std::optional<double> lux;
+};
+
+std::optional<Options> parse(int argc, char** argv, std::string& error) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--console") {
+            o.console = true;
+        } else if (arg == "--json") {
+            o.json = true;
+        } else if (arg == "--simulate" || arg == "--lux") {
+            if (i + 1 >= argc) {
+                error = std::string(arg) + " needs a value";
+                return std::nullopt;
+            }
+            const std::string value = argv[++i];
+            if (arg == "--simulate") {
+                o.simulate = value;
+                continue;
+            }
+            char* end = nullptr;
+            const double lux = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != 0 || !std::isfinite(lux) || lux < 0) {
+                error = "--lux needs a number of lux, not \"" + value + "\"";
+                return std::nullopt;
+            }
+            o.lux = lux;
+        } else if (arg == "--help" || arg == "-h") {
+            return std::nullopt;
+        } else {
+            error = "unknown argument \"" + std::string(arg) + "\"";
+            return std::nullopt;
+        }
+    }
+    if (o.json && !o.console) error = "--json goes with --console";
+    if (o.lux && !o.simulate) error = "--lux goes with --simulate";
+    if (!error.empty()) return std::nullopt;
+    return o;
+}
+
+bool isIlluminantName(std::string_view name) {
+    static constexpr std::array<std::string_view, 18> kNames{
+        "A",  "C",  "D50", "D55", "D65", "D75", "F1",  "F2",  "F3",
+        "F4", "F5", "F6",  "F7",  "F8",  "F9",  "F10", "F11", "F12"};
+    for (std::string_view n : kNames)
+        if (n == name) return true;
+    return false;
+}
+
+// Points the instrument library at the simulated EyeOne beside the program.
+bool useSimulator(const Options& o, std::string& error) {
+    if (!isIlluminantName(*o.simulate) && !platform::fileExists(*o.simulate)) {
+        error = "--simulate needs a CIE illuminant name or a spectrum file, not \"" + *o.simulate +
+                "\"";
+        return false;
+    }
+    const std::string simDir = platform::executableDir() + "/sim";
+    if (!platform::fileExists(simDir + "/" + platform::moduleFileName("EyeOne.dll"))) {
+        error = "the simulated instrument is not installed in " + simDir;
+        return false;
+    }
+    const char* path = std::getenv("QEL_MODULE_PATH");
+    platform::setEnvironment("QEL_MODULE_PATH", path && *path ? simDir + ":" + path : simDir);
+    platform::setEnvironment("QEL_SIM_EYEONE_SOURCE", *o.simulate);
+    platform::setEnvironment("QEL_SIM_EYEONE_LUX", std::to_string(o.lux.value_or(500.0)));
+    // The button is pressed a moment after each prompt, unless the caller chose the delay.
+    if (std::getenv("QEL_SIM_EYEONE_BUTTON") == nullptr)
+        platform::setEnvironment("QEL_SIM_EYEONE_BUTTON", "1000");
+    return true;
+}
+
+int runConsole(app::CLuxadorUIApp& application, bool json) {
+    platform::ConsoleCancel cancel;
+    app::ConsoleFrontEnd frontEnd(application.resources(), std::cout, std::cerr, json,
+                                  [&cancel] { return cancel.cancelRequested(); });
+    return application.runMainDialog(frontEnd) ? kMeasured : kNotMeasured;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    const std::optional<Options> options = parse(argc, argv, error);
+    if (!options) {
+        if (!error.empty()) std::cerr << "luxador: " << error << '\n';
+        std::cerr << kUsageText;
+        return error.empty() ? kMeasured : kUsage;
+    }
+    if (options->simulate && !useSimulator(*options, error)) {
+        std::cerr << "luxador: " << error << '\n';
+        return kUsage;
+    }
+#ifdef LUXADOR_HAVE_GUI
+    const bool gui = !options->console && app::ui::openDisplay(argc, argv);
+#else
+    const bool gui = false;
+#endif
+    if (!options->console && !gui) {
+        std::cerr << "luxador: no desktop display to open; use --console\n";
+        return kUsage;
+    }
+
+    app::CLuxadorUIApp application;
+    switch (application.initInstance(platform::userUiLanguage())) {
+        case app::CLuxadorUIApp::Start::Run:
+            break;
+        case app::CLuxadorUIApp::Start::AlreadyRunning:
+#ifdef LUXADOR_HAVE_GUI
+            if (gui) app::ui::activateMarkedWindow(app::kInstanceName);
+#endif
+            if (options->console) std::cerr << "luxador: already running\n";
+            return options->console ? kNotStarted : kMeasured;
+        case app::CLuxadorUIApp::Start::Failed:
+            if (options->console) std::cerr << "luxador: cannot claim the single instance\n";
+            return kNotStarted;
+    }
+    if (options->console) return runConsole(application, options->json);
+#ifdef LUXADOR_HAVE_GUI
+    app::ui::GtkFrontEnd frontEnd(application.resources());
+    application.runMainDialog(frontEnd);
+#endif
+    return kMeasured;
+}

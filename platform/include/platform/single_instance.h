@@ -1,0 +1,41 @@
+// A process-wide named claim that vanishes with the process, and a way for a later start
+// to ask the running process to come to the front.
+#ifndef PLATFORM_SINGLE_INSTANCE_H
+#define PLATFORM_SINGLE_INSTANCE_H
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The claim is a lock on "<name>.lock" in the user's runtime directory ($XDG_RUNTIME_DIR,
+// else the temporary directory with the user id in the name); the owner listens on
+// "<name>.sock" beside it for activation requests.
+class SingleInstance {
+public:
+    enum class Claim { Owner, AlreadyRunning, Failed };
+
+    explicit SingleInstance(std::string_view name);
+    ~SingleInstance();
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+
+    Claim claim() const { return m_claim; }
+
+    // Owner only: whether a later start asked for activation since the last call. Never
+    // blocks.
+    bool activationRequested();
+    // Not the owner: asks the owner to come to the front; false when it cannot be reached.
+    bool requestActivation() const;
+
+private:
+    std::string m_lockPath;
+    std::string m_socketPath;
+    int m_lockFd = -1;
+    int m_listenFd = -1;
+    Claim m_claim = Claim::Failed;
+};
+
+}  // namespace platform
+
+#endif  // PLATFORM_SINGLE_INSTANCE_H

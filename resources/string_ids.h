@@ -1,0 +1,46 @@
+// Identifiers of the program's strings: the string table and the texts of its dialogs.
+#ifndef RESOURCES_STRING_IDS_H
+#define RESOURCES_STRING_IDS_H
+
+#include <cstdint>
+
+namespace app::ids {
+
+// String table.
+inline constexpr std::uint32_t kHighColorRenderingType = 131;
+inline constexpr std::uint32_t kThreeBandType = 132;
+inline constexpr std::uint32_t kNormalType = 133;
+inline constexpr std::uint32_t kIncompatible = 134;
+inline constexpr std::uint32_t kReady = 201;  // "To start the measurement process, ..."
+inline constexpr std::uint32_t kComplete = 202;
+inline constexpr std::uint32_t kCanceled = 203;  // in the table, never shown
+inline constexpr std::uint32_t kNoCommunication = 204;
+inline constexpr std::uint32_t kCalibrationFailed = 206;
+inline constexpr std::uint32_t kMeasurementFailed = 207;
+inline constexpr std::uint32_t kMemoryError = 208;
+inline constexpr std::uint32_t kNoSensor = 210;
+inline constexpr std::uint32_t kUnusable = 211;
+inline constexpr std::uint32_t kStepCalibration = 251;
+inline constexpr std::uint32_t kStepMeasurement = 252;
+
+// Dialog texts: dialog template id x 100 + item. A language module translates these with
+// the string table.
+inline constexpr std::uint32_t kAboutCaption = 10000;  // about dialog, template 100
+inline constexpr std::uint32_t kAboutProduct = 10001;
+inline constexpr std::uint32_t kAboutVersion = 10002;
+inline constexpr std::uint32_t kAboutOk = 10003;
+inline constexpr std::uint32_t kMainCaption = 10300;  // main dialog, template 103
+inline constexpr std::uint32_t kMainStart = 10301;
+inline constexpr std::uint32_t kMainExit = 10302;
+inline constexpr std::uint32_t kMainAbout = 10303;
+inline constexpr std::uint32_t kMainSourceTypeLabel = 10304;
+inline constexpr std::uint32_t kMainColorTemperatureLabel = 10305;
+inline constexpr std::uint32_t kMainKelvinLabel = 10306;
+inline constexpr std::uint32_t kMainIlluminanceLabel = 10307;
+inline constexpr std::uint32_t kMainLuxLabel = 10308;
+inline constexpr std::uint32_t kStepCaption = 13000;  // step dialog, template 130
+inline constexpr std::uint32_t kStepCancel = 13001;
+
+}  // namespace app::ids
+
+#endif  // RESOURCES_STRING_IDS_H
