@@ -236,11 +236,12 @@ public:
             const std::int32_t answer = m_api.buttonPressed(&pressed);
             if (pressed != 0) {
                 const bool success = mapCscmtlibCode(CscmtlibTable::W, answer) == Result::Ok;
-                // A press of the other kind is ignored; ask again at once.
-                if (success != wantSuccess) continue;
-                return progress.cancels(request.callbackValue, CancelRule::MinusOneOnly)
-                           ? Result::Cancelled
-                           : Result::Ok;
+                if (success == wantSuccess)
+                    return progress.cancels(request.callbackValue, CancelRule::MinusOneOnly)
+                               ? Result::Cancelled
+                               : Result::Ok;
+                // A press of the other kind is ignored like no press, so a button held down
+                // can neither spin the wait nor keep the caller from cancelling it.
             }
             if (progress.cancels(request.callbackValue, CancelRule::MinusOneOnly))
                 return Result::Cancelled;

@@ -369,6 +369,23 @@ TEST_F(CscmtlibDriverTest, ATimedButtonWaitRearmsTheButtonModeAndBeepsOnAPress) 
     EXPECT_EQ(clock.beeps, 1);
 }
 
+TEST_F(CscmtlibDriverTest, AHeldPressOfTheOtherKindStillPollsAndCanBeCancelled) {
+    LeapingClock clock;
+    m_driver = meterio::makeCscmtlibDriver(clock);
+    ASSERT_EQ(m_driver->bind(), Result::Ok);
+    ASSERT_EQ(open("COM3:"), Result::Ok);
+    const std::uint32_t pollsBefore = m_calls("CSDButtonPressed");
+    for (int i = 0; i < 50; ++i)
+        m_press(0, 5);  // a failed press on every poll: the wrong kind for mode 1
+    static int callbacks;
+    callbacks = 0;
+    meterio::Progress stopOnThird([](std::int32_t) { return ++callbacks == 3 ? -1 : 0; });
+    EXPECT_EQ(m_driver->waitForKeyState({meterio::kNoTimeout, 0, 1}, stopOnThird),
+              Result::Cancelled);
+    EXPECT_EQ(m_calls("CSDButtonPressed") - pollsBefore, 3u);
+    EXPECT_EQ(clock.sleeps, 2);
+}
+
 TEST(CscmtlibBinding, MissingLibraryOrEntryPointFailsToBind) {
     ::setenv("QEL_MODULE_PATH", "/nonexistent", 1);
     EXPECT_EQ(meterio::makeCscmtlibDriver()->bind(), Result::LibraryNotLoaded);
