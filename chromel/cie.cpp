@@ -369,7 +369,10 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
                 const bool w = (l == 100.0) & (u == 0.0) & (v == 0.0);
                 const bool k = (l == 0.0) & (u == 0.0) & (v == 0.0);
                 const double f = (l + 16.0) * kInv116;
-                const double y = pick(l <= kLuvLightnessBreak, l * kInvKappa, f * f * f);
+                // Relative luminance scaled back by white - black, as the forward
+                // conversion divided by it; X and Z follow Y.
+                const double yr = pick(l <= kLuvLightnessBreak, l * kInvKappa, f * f * f);
+                const double y = r.ny * yr;
                 const double alpha = (safeDiv(52.0 * l, u + 13.0 * l * wn.un) - 1.0) * (1.0 / 3.0);
                 const double x =
                     safeDiv(y * (safeDiv(39.0 * l, v + 13.0 * l * wn.vn) - 5.0) + 5.0 * y,
@@ -526,15 +529,16 @@ ColorRecord* adaptRaw(RawConversion toXyz, RawConversion fromXyz, const ColorRec
                       const PointRecord* k2, int32_t method, uint32_t count, ColorRecord* out) {
     if (!usable(in, count, out) || !w1 || !k1 || !w2 || !k2) return out;
     abiGuard([&] {
+        // Copies taken before `out` is written: a point may lie in the output array.
         const AdaptationWhites whites{*w1, *k1, *w2, *k2};
         if (std::memcmp(w1, w2, sizeof(PointRecord)) == 0 &&
             std::memcmp(k1, k2, sizeof(PointRecord)) == 0) {
             copyColours(in, count, out);
             return;
         }
-        toXyz(colours(in, count), *w1, *k1, out);
+        toXyz(colours(in, count), whites.sourceWhite, whites.sourceBlack, out);
         chromel::adaptXyz(colours(out, count), whites, method, out);
-        fromXyz(colours(out, count), *w2, *k2, out);
+        fromXyz(colours(out, count), whites.destinationWhite, whites.destinationBlack, out);
     });
     return out;
 }

@@ -24,7 +24,7 @@ inline constexpr double kQuarterPi = 0.7853981633974483;
     return pick(d == 0.0, 0.0, n / d);
 }
 
-// Cube root of a positive, finite, normal t; at most 3 ulps from std::cbrt. Any other t
+// Cube root of a positive, finite, normal t; at most 4 ulps from std::cbrt. Any other t
 // gives a finite or NaN value without trapping, for callers to discard.
 // The reciprocal root r = t^(-1/3) starts from the bit pattern (its exponent is the
 // negated third of t's) and is refined by three division-free Newton steps; a last
@@ -70,10 +70,11 @@ inline constexpr double kQuarterPi = 0.7853981633974483;
     const bool steep = bx > ax;
     const double lo = pick(steep, ax, bx);
     const double hi = pick(steep, bx, ax);
-    // lo / hi lies in [0, 1]; above tan(pi/8) the angle is pi/4 + atan((lo - hi) / (lo + hi)).
+    // lo / hi lies in [0, 1]; above tan(pi/8) the angle is pi/4 + atan((lo - hi) / (lo + hi)),
+    // both halved so that lo + hi cannot overflow (the quotient keeps its bits).
     const bool upper = lo > 0.41421356237309503 * hi;
-    const double num = pick(upper, lo - hi, lo);
-    const double den = pick(upper, lo + hi, hi);
+    const double num = pick(upper, 0.5 * lo - 0.5 * hi, lo);
+    const double den = pick(upper, 0.5 * lo + 0.5 * hi, hi);
     double t = atanReduced(num / den) + pick(upper, kQuarterPi, 0.0);
     t = pick(steep, kHalfPi - t, t);
     t = pick(a < 0.0, kPi - t, t);

@@ -129,6 +129,48 @@ METERIO_API uint32_t QelAmbientReader_GetParamEx(ReaderHandle handle, void* para
 /* Writes 400; returns 0. */
 METERIO_API uint32_t QelAmbientReader_Version(uint32_t* version) QEL_NOEXCEPT;
 
+/* Spot reader ------------------------------------------------------------------------- */
+/* Device codes: 0 EyeOne, 1 the CSCMTLib instrument, 2 the serial spot head. Port name and
+ * baud rate serve the spot head only (null or empty name, rate 0: search every port and rate). */
+
+METERIO_API uint32_t QelSpotReader_Open(uint8_t deviceCode, const char* portName,
+                                        uint32_t baudRate, ProgressCallback progress,
+                                        ReaderHandle* handle) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_Close(ReaderHandle handle) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_CalibrateWhite(ReaderHandle handle,
+                                                  ProgressCallback progress) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_CalibrateBlack(ReaderHandle handle,
+                                                  ProgressCallback progress) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_ScanSpotColorant(ReaderHandle handle, ProgressCallback progress,
+                                                    ColorantRecord* colorant) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_ScanSpotDensity(ReaderHandle handle, ProgressCallback progress,
+                                                   DensityRecord* density) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_ScanSpotEx(ReaderHandle handle, ProgressCallback progress,
+                                              ColorantDensityRecord* both) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_ScanSpotSpectrum(ReaderHandle handle, ProgressCallback progress,
+                                                    SpectrumRecord* spectrum) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_SetParam(ReaderHandle handle,
+                                            const MeasureParams* params) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_GetParam(ReaderHandle handle, MeasureParams* params) QEL_NOEXCEPT;
+/* The spot head fills 128 bytes, the CSCMTLib instrument 58, EyeOne 16. */
+METERIO_API uint32_t QelSpotReader_GetInfo(ReaderHandle handle, DeviceInfo* info) QEL_NOEXCEPT;
+/* `pressed` may be null; it receives 1 when the button was pressed. */
+METERIO_API uint32_t QelSpotReader_WaitForKeyInput(ReaderHandle handle, ProgressCallback progress,
+                                                   uint8_t* pressed) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_WaitForKeyInput2(ReaderHandle handle, uint8_t mode,
+                                                    ProgressCallback progress) QEL_NOEXCEPT;
+/* Scan and ScanSpot: ScanSpotColorant; Scan2 and ScanSpot2: ScanSpotDensity; ScanEx: ScanSpotEx. */
+METERIO_API uint32_t QelSpotReader_Scan(ReaderHandle handle, ProgressCallback progress,
+                                        ColorantRecord* colorant) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_ScanSpot(ReaderHandle handle, ProgressCallback progress,
+                                            ColorantRecord* colorant) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_Scan2(ReaderHandle handle, ProgressCallback progress,
+                                         DensityRecord* density) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_ScanSpot2(ReaderHandle handle, ProgressCallback progress,
+                                             DensityRecord* density) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_ScanEx(ReaderHandle handle, ProgressCallback progress,
+                                          ColorantDensityRecord* both) QEL_NOEXCEPT;
+
 #ifdef __cplusplus
 }
 #endif

@@ -24,4 +24,20 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite "$root/build/asan" -DCMAKE_BUILD_TYPE=Debug -DQEL_SANITIZE=ON \
     -DQEL_BUILD_BENCHMARKS=OFF || status=1
+echo "== fuzzing: serial replies (libFuzzer, ${QEL_FUZZ_SECONDS:-60} s) =="
+run_fuzz() {
+  local dir=$root/build/fuzz
+  CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DBUILD_TESTING=OFF -DQEL_BUILD_BENCHMARKS=OFF -DQEL_BUILD_GUI=OFF -DQEL_BUILD_FUZZERS=ON \
+    >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+  cmake --build "$dir" --target serial_reply_fuzz -j "$jobs" >"$dir.build.log" 2>&1 ||
+    { grep -E -B2 -A8 'error|Error' "$dir.build.log" | head -150; return 1; }
+  mkdir -p "$dir/corpus/serial_reply"
+  # New inputs go to the build tree; the seeds in tests/fuzz/corpus are only read.
+  "$dir/bin/serial_reply_fuzz" -max_total_time="${QEL_FUZZ_SECONDS:-60}" -print_final_stats=1 \
+    -artifact_prefix="$dir/" "$dir/corpus/serial_reply" "$root/tests/fuzz/corpus" \
+    >"$dir/serial_reply.log" 2>&1 || { tail -60 "$dir/serial_reply.log"; return 1; }
+  grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added)' "$dir/serial_reply.log"
+}
+run_fuzz || status=1
 exit $status

@@ -143,26 +143,43 @@ TEST(CieRoundTrip, XyzThroughLabAndLchComesBackWithAnyBlack) {
 }
 
 // Luv's forward lightness uses 903 below 0.008856 and its inverse 903.3, so dark colours
-// come back 903 / 903.3 times as bright (3.3e-4 relative); lighter ones exactly. Its
-// inverse does not scale Y by the white's, so the white here has Y = 1.
+// come back 903 / 903.3 times as far from the black (3.3e-4 relative); lighter ones
+// exactly. Checked with the illuminant's white and with a white of Y = 100 over a black.
 TEST(CieRoundTrip, XyzThroughLuvComesBack) {
-    const PointRecord w = white(QEL_ILLUMINANT_D65);
-    const std::vector<ColorRecord> xyz = randomSamples(w, 3000, 9).xyz;
-    std::vector<ColorRecord> luv(xyz.size()), out(xyz.size());
-    QelColor_XYZs2Luvs(xyz.data(), QEL_ILLUMINANT_D65, 2, xyz.size(), luv.data());
-    QelColor_Luvs2XYZs(luv.data(), QEL_ILLUMINANT_D65, 2, luv.size(), out.data());
-    int checked = 0;
-    for (std::size_t i = 0; i < xyz.size(); ++i) {
-        const double u = luv[i].v[1], v = luv[i].v[2];
-        if (u <= -134 || u >= 220 || v <= -140 || v >= 122) continue;  // clamped
-        ++checked;
-        const bool dark = xyz[i].v[1] <= 0.008856;
-        for (int c = 0; c < 3; ++c) {
-            const double want = dark ? xyz[i].v[c] * (903.0 / 903.3) : xyz[i].v[c];
-            EXPECT_NEAR(out[i].v[c], want, 1e-12) << i << " [" << c << "]";
+    const PointRecord d65 = white(QEL_ILLUMINANT_D65);
+    const PointRecord scaled{100 * d65.X, 100 * d65.Y, 100 * d65.Z}, black{0.4, 0.5, 0.6};
+    for (const auto& [w, k] : {std::pair{d65, kZero}, std::pair{scaled, black}}) {
+        std::vector<ColorRecord> xyz = randomSamples(d65, 3000, 9).xyz;
+        for (ColorRecord& c : xyz)
+            for (int i = 0; i < 3; ++i)
+                c.v[i] = k.Y + c.v[i] * (w.Y - k.Y);
+        std::vector<ColorRecord> luv(xyz.size()), out(xyz.size());
+        QelColor_XYZs2LuvsRaw(xyz.data(), &w, &k, xyz.size(), luv.data());
+        QelColor_Luvs2XYZsRaw(luv.data(), &w, &k, luv.size(), out.data());
+        const double black3[3] = {k.X, k.Y, k.Z};
+        int checked = 0;
+        for (std::size_t i = 0; i < xyz.size(); ++i) {
+            const double u = luv[i].v[1], v = luv[i].v[2];
+            if (u <= -134 || u >= 220 || v <= -140 || v >= 122) continue;  // clamped
+            ++checked;
+            const bool dark = (xyz[i].v[1] - k.Y) / (w.Y - k.Y) <= 0.008856;
+            for (int c = 0; c < 3; ++c) {
+                const double d = xyz[i].v[c] - black3[c];
+                const double want = black3[c] + (dark ? d * (903.0 / 903.3) : d);
+                EXPECT_NEAR(out[i].v[c], want, 1e-12 * w.Y) << i << " [" << c << "]";
+            }
         }
+        EXPECT_GT(checked, 2000);
     }
-    EXPECT_GT(checked, 2000);
+}
+
+// Near the white the inverse lands near the white, whatever the white's scale and the black.
+TEST(CieKnownPoints, LuvNextToTheWhiteComesBackNextToTheWhite) {
+    const PointRecord w{95.04, 100.0, 108.89}, k{0.5, 0.5, 0.5};
+    const ColorRecord nearWhite = colour(100.0, 0.0, 1e-9);
+    ColorRecord out{};
+    QelColor_Luv2XYZRaw(&nearWhite, &w, &k, &out);
+    expectNear(out, colour(w.X, w.Y, w.Z), 1e-6, "next to the white");
 }
 
 TEST(CieRoundTrip, LabThroughLchComesBack) {
@@ -263,6 +280,37 @@ TEST(CieKnownPoints, LabAndLuvAgreeWithThePlainFormulaAcrossTheBreak) {
     }
 }
 
+// The inverses' breaks: Lab at f = 6/29 (L* = 8), Luv at L* = 7.9996248. The two pieces
+// differ there by a few parts in a million, so each side must take its own piece.
+TEST(CieKnownPoints, LabAndLuvInversesAgreeWithThePlainFormulaAcrossTheBreak) {
+    const PointRecord w = white(QEL_ILLUMINANT_D65);
+    const auto g = [](double t) {
+        return t <= 0.20689655172413793 ? (116 * t - 16) / 903.3 : t * t * t;
+    };
+    const double un = 4 * w.X / (w.X + 15 * w.Y + 3 * w.Z),
+                 vn = 9 * w.Y / (w.X + 15 * w.Y + 3 * w.Z);
+    for (double l : {8.0, 7.9996248}) {
+        for (double side : {std::nextafter(l, 0.0), l, std::nextafter(l, 100.0)}) {
+            const ColorRecord lab = colour(side, 0.0, 0.0);
+            ColorRecord out{};
+            QelColor_Lab2XYZRaw(&lab, &w, &kZero, &out);
+            const double fy = (side + 16) / 116;
+            expectNear(out, colour(w.X * g(fy), w.Y * g(fy), w.Z * g(fy)), 1e-15,
+                       "Lab L* = " + std::to_string(side));
+
+            const double u = 10.0, v = 5.0;
+            const ColorRecord luv = colour(side, u, v);
+            QelColor_Luv2XYZRaw(&luv, &w, &kZero, &out);
+            const double y = side <= 7.9996248 ? side / 903.3 : std::pow((side + 16) / 116, 3);
+            const double alpha = (52 * side / (u + 13 * side * un) - 1) / 3;
+            const double x =
+                (y * (39 * side / (v + 13 * side * vn) - 5) + 5 * y) / (alpha + 1.0 / 3);
+            expectNear(out, colour(x, y, alpha * x - 5 * y), 1e-15,
+                       "Luv L* = " + std::to_string(side));
+        }
+    }
+}
+
 TEST(CieClamps, LabLchAndLuvHoldTheirRanges) {
     const PointRecord w = white(QEL_ILLUMINANT_D50);
     ColorRecord out{};
@@ -289,6 +337,14 @@ TEST(CieClamps, LabLchAndLuvHoldTheirRanges) {
     const ColorRecord wide = colour(50, 300, 0.3);
     QelColor_LCh2Lab(&wide, &out);
     EXPECT_EQ(out.v[1], 128.0);
+    const ColorRecord wideDown = colour(50, 300, -1.3);
+    QelColor_LCh2Lab(&wideDown, &out);
+    EXPECT_EQ(out.v[2], -128.0);
+    const ColorRecord darker = colour(-3, 10, 0), darkerLch = colour(-3, 10, 1);
+    QelColor_Lab2LCh(&darker, &out);
+    EXPECT_EQ(out.v[0], 0.0);
+    QelColor_LCh2Lab(&darkerLch, &out);
+    EXPECT_EQ(out.v[0], 0.0);
 
     const ColorRecord red = colour(0.6, 0.2, 0.0);
     QelColor_XYZ2Luv(&red, QEL_ILLUMINANT_D50, 2, &out);
@@ -302,6 +358,10 @@ TEST(CieHue, FollowsTheQuadrantsAndLargeAnglesTakeTheLibraryFunctions) {
     EXPECT_NEAR(out.v[2], kTwoPi, 1e-9);
     QelColor_Lab2LCh(&axis, &out);
     EXPECT_DOUBLE_EQ(out.v[2], kTwoPi / 2);
+    // a* and b* near the top of the double range keep their direction.
+    const ColorRecord vast = colour(50, 1.5e308, 1.0e308);
+    QelColor_Lab2LCh(&vast, &out);
+    EXPECT_NEAR(out.v[2], std::atan2(1.0e308, 1.5e308), 1e-15);
     const ColorRecord huge = colour(50, 20, 1.0e7);
     QelColor_LCh2Lab(&huge, &out);
     EXPECT_NEAR(out.v[1], 20 * std::cos(1.0e7), 1e-12);
@@ -325,23 +385,28 @@ TEST(CieYxy, ConvertsAndGuardsItsDenominators) {
     expectNear(out, colour(0, 0.4, 0), 0.0, "y = 0");
 }
 
-TEST(CieDegenerateWhites, GiveFiniteResults) {
+// A quotient over a zero denominator counts as 0.
+TEST(CieDegenerateWhites, ZeroDenominatorsCountAsZero) {
     const PointRecord flat{0.5, 1.0, 0.0};  // Z of the white equals the black's
     const ColorRecord xyz = colour(0.3, 0.4, 0.2);
     ColorRecord out{};
-    for (auto convert : {QelColor_XYZ2LabRaw, QelColor_XYZ2LuvRaw, QelColor_XYZ2LChRaw}) {
-        convert(&xyz, &flat, &kZero, &out);
-        for (double v : out.v)
-            EXPECT_TRUE(std::isfinite(v));
-    }
+    // Z / 0 is 0, so f(z) is 16 / 116.
+    const double fx = std::cbrt(0.6), fy = std::cbrt(0.4), fz = 16.0 / 116.0;
+    QelColor_XYZ2LabRaw(&xyz, &flat, &kZero, &out);
+    expectNear(out, colour(116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)), 1e-12, "Lab");
+    QelColor_XYZ2LChRaw(&xyz, &flat, &kZero, &out);
+    EXPECT_NEAR(out.v[1], std::hypot(500 * (fx - fy), 200 * (fy - fz)), 1e-12);
+    QelColor_XYZ2LuvRaw(&xyz, &flat, &kZero, &out);
+    for (double v : out.v)
+        EXPECT_TRUE(std::isfinite(v));
+    // L* = 0 with chroma: the X denominator alpha + 1/3 is 0, and X, Y, Z come out 0.
     const ColorRecord luv = colour(0.0, 5.0, 5.0);
     QelColor_Luv2XYZRaw(&luv, &flat, &kZero, &out);
-    for (double v : out.v)
-        EXPECT_TRUE(std::isfinite(v));
+    expectNear(out, colour(0, 0, 0), 0.0, "Luv");
+    // A source white equal to its black: every channel lands on the destination black.
     const PointRecord w = white(QEL_ILLUMINANT_D50);
     QelColor_XYZ2XYZRaw(&xyz, &w, &w, &flat, &kZero, 1, &out);
-    for (double v : out.v)
-        EXPECT_TRUE(std::isfinite(v));
+    expectNear(out, colour(0, 0, 0), 0.0, "adaptation");
 }
 
 TEST(CieAdaptation, CopiesWhenThereIsNothingToDo) {
@@ -360,9 +425,25 @@ TEST(CieAdaptation, CopiesWhenThereIsNothingToDo) {
         QelColor_XYZs2XYZsRaw(in.data(), &a, &kZero, &d65, &kZero, method, 2, out.data());
         EXPECT_EQ(std::memcmp(out.data(), in.data(), sizeof(ColorRecord) * 2), 0) << method;
     }
-    out.assign(2, colour(-1, -1, -1));
-    QelColor_Labs2LabsRaw(in.data(), &a, &kZero, &a, &kZero, 1, 2, out.data());
-    EXPECT_EQ(std::memcmp(out.data(), in.data(), sizeof(ColorRecord) * 2), 0);
+    // Equal whites and blacks copy, fourth component included, whatever the space.
+    using RawAdapt = ColorRecord* (*)(const ColorRecord*, const PointRecord*, const PointRecord*,
+                                      const PointRecord*, const PointRecord*, int32_t, uint32_t,
+                                      ColorRecord*) noexcept;
+    for (RawAdapt adapt : {QelColor_XYZs2XYZsRaw, QelColor_Labs2LabsRaw, QelColor_LChs2LChsRaw,
+                           QelColor_Luvs2LuvsRaw}) {
+        out.assign(2, colour(-1, -1, -1));
+        adapt(withFourth.data(), &a, &kZero, &a, &kZero, 1, 2, out.data());
+        EXPECT_EQ(std::memcmp(out.data(), withFourth.data(), sizeof(ColorRecord) * 2), 0);
+    }
+    // Equal illuminant ids copy, observers aside.
+    using PlainAdapt = ColorRecord* (*)(const ColorRecord*, uint32_t, int32_t, uint32_t, int32_t,
+                                        int32_t, uint32_t, ColorRecord*) noexcept;
+    for (PlainAdapt adapt :
+         {QelColor_XYZs2XYZs, QelColor_Labs2Labs, QelColor_LChs2LChs, QelColor_Luvs2Luvs}) {
+        out.assign(2, colour(-1, -1, -1));
+        adapt(withFourth.data(), QEL_ILLUMINANT_A, 2, QEL_ILLUMINANT_A, 10, 4, 2, out.data());
+        EXPECT_EQ(std::memcmp(out.data(), withFourth.data(), sizeof(ColorRecord) * 2), 0);
+    }
 
     // Method 5 in the PQR conversion is method 1.
     ColorRecord p5{}, p1{};
@@ -391,6 +472,52 @@ TEST(CieAdaptation, MapsTheSourceWhiteOntoTheDestinationWhite) {
         QelColor_Lab2Lab(&lab, QEL_ILLUMINANT_A, 2, QEL_ILLUMINANT_D50, 2, method, &direct);
         expectNear(direct, viaXyz, 1e-12, "Lab " + std::to_string(method));
     }
+}
+
+// Each PQR channel maps the source black and white onto the destination's and is linear
+// between them; checked through the exported PQR conversions with blacks that are not zero.
+TEST(CieAdaptation, RawFormMapsEachChannelBetweenBlackAndWhite) {
+    const PointRecord w1 = white(QEL_ILLUMINANT_A), w2 = white(QEL_ILLUMINANT_D65);
+    const PointRecord k1{0.01, 0.012, 0.005}, k2{0.02, 0.021, 0.025};
+    std::vector<ColorRecord> xyz = spreadXyz(w1, 200, 10);
+    xyz.push_back(colour(k1.X, k1.Y, k1.Z));
+    for (int32_t method : {1, 2, 3, 4}) {
+        const auto pqr = [method](const PointRecord& p) {
+            const ColorRecord c = colour(p.X, p.Y, p.Z);
+            ColorRecord out{};
+            QelColor_XYZ2PQR(&c, method, &out);
+            return out;
+        };
+        const ColorRecord pw1 = pqr(w1), pk1 = pqr(k1), pw2 = pqr(w2), pk2 = pqr(k2);
+        std::vector<ColorRecord> out(xyz.size());
+        QelColor_XYZs2XYZsRaw(xyz.data(), &w1, &k1, &w2, &k2, method, xyz.size(), out.data());
+        for (std::size_t i = 0; i < xyz.size(); ++i) {
+            ColorRecord p{};
+            QelColor_XYZ2PQR(&xyz[i], method, &p);
+            for (int c = 0; c < 3; ++c)
+                p.v[c] = p.v[c] == pk1.v[c]
+                             ? pk2.v[c]
+                             : pk2.v[c] + (p.v[c] - pk1.v[c]) * (pw2.v[c] - pk2.v[c]) /
+                                              (pw1.v[c] - pk1.v[c]);
+            ColorRecord want{};
+            QelColor_PQR2XYZ(&p, method, &want);
+            expectNear(out[i], want, i + 1 == xyz.size() ? 0.0 : 1e-14,
+                       "method " + std::to_string(method) + " colour " + std::to_string(i));
+        }
+    }
+}
+
+// A colour record may stand for a point, so a caller may keep the destination white in the
+// output array; it is read before the array is written.
+TEST(CieAdaptation, DestinationWhiteMayLieInTheOutputArray) {
+    const PointRecord a = white(QEL_ILLUMINANT_A), d65 = white(QEL_ILLUMINANT_D65);
+    const ColorRecord lab = colour(60, 20, -30);
+    ColorRecord expected{};
+    QelColor_Lab2LabRaw(&lab, &a, &kZero, &d65, &kZero, 1, &expected);
+    ColorRecord out = colour(d65.X, d65.Y, d65.Z);
+    QelColor_Lab2LabRaw(&lab, &a, &kZero, reinterpret_cast<const PointRecord*>(&out), &kZero, 1,
+                        &out);
+    expectNear(out, expected, 0.0, "white in the output");
 }
 
 // Every array conversion, as a function of (in, count, out).

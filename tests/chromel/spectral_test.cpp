@@ -267,6 +267,30 @@ TEST(Reflectance, RefIsRawUnderTheLightSourceSpectrum) {
     }
 }
 
+// The sample weighs the light wavelength by wavelength, in both scalings: a sample that is
+// 1 at 555 nm only takes the colour-matching functions' ratios there, and halving the
+// sample halves the result.
+TEST(Reflectance, SampleWeighsTheLightAtEachWavelength) {
+    SpectrumRecord line = flat(0.0);
+    line.values[555 - 380] = 1.0;
+    SpectrumRecord d65{};
+    QelColor_GetLightSourceSpectrum(QEL_ILLUMINANT_D65, &d65);
+    for (int32_t absolute : {0, 1}) {
+        ColorRecord xyz{};
+        QelColor_Spectrum2XYZRaw(&line, &d65, 2, absolute, &xyz);
+        ASSERT_GT(xyz.v[1], 0.0);
+        EXPECT_TRUE(relNear(xyz.v[0] / xyz.v[1], 0.5120501)) << absolute;
+        EXPECT_TRUE(relNear(xyz.v[2] / xyz.v[1], 0.005749999)) << absolute;
+
+        const SpectrumRecord one = flat(1.0), half = flat(0.5);
+        ColorRecord full{}, halved{};
+        QelColor_Spectrum2XYZRaw(&one, &d65, 2, absolute, &full);
+        QelColor_Spectrum2XYZRaw(&half, &d65, 2, absolute, &halved);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(halved.v[k], full.v[k] / 2) << absolute << " " << k;
+    }
+}
+
 TEST(Reflectance, UnknownLightSourceIsD65) {
     const SpectrumRecord& sample = reference().cases.at("to873at7nm").spectrum;
     ColorRecord d65{};
@@ -435,6 +459,13 @@ TEST(SpectralBadInput, HeadersFarOutsideTheGridWriteNothingOutOfBounds) {
     // The last sample that fits lands on 780 nm; the next would be beyond it.
     s = flat(3.0, 780, 1000, 401);
     EXPECT_EQ(normalized(s)[400], 3.0);
+    // 401 samples at 1 nm from 381 nm: the 401st would fall on 781 nm.
+    s = reference().cases.at("smooth1nm").spectrum;
+    s.start = 381;
+    const std::vector<double> shifted = normalized(s);
+    EXPECT_EQ(shifted[0], 0.0);
+    for (int i = 1; i < 401; ++i)
+        EXPECT_EQ(shifted[i], s.values[i - 1]) << i;
 }
 
 }  // namespace

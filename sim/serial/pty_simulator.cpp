@@ -1,0 +1,160 @@
+// The pty simulator loop: collect request lines, apply faults, write replies.
+#include "sim/serial/pty_simulator.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <random>
+
+namespace sim {
+
+PtySimulator::PtySimulator(LineInstrument& instrument, std::uint32_t baudRate,
+                           std::string_view terminator)
+    : m_instrument(instrument), m_baudRate(baudRate), m_terminator(terminator) {}
+
+PtySimulator::~PtySimulator() {
+    stop();
+}
+
+bool PtySimulator::start() {
+    if (m_running) return true;
+    if (!m_master.open()) return false;
+    m_running = true;
+    m_thread = std::thread([this] { run(); });
+    return true;
+}
+
+void PtySimulator::stop() {
+    m_running = false;
+    if (m_thread.joinable()) m_thread.join();
+    m_master.close();
+}
+
+void PtySimulator::inject(FaultSpec spec) {
+    std::lock_guard lock(m_mutex);
+    m_faults.push_back(std::move(spec));
+}
+
+void PtySimulator::clearFaults() {
+    std::lock_guard lock(m_mutex);
+    m_faults.clear();
+}
+
+void PtySimulator::send(std::string_view bytes) {
+    std::lock_guard lock(m_writeMutex);
+    m_master.write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+}
+
+std::vector<std::string> PtySimulator::requests() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+std::size_t PtySimulator::requestCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests.size();
+}
+
+void PtySimulator::run() {
+    std::string pending;
+    std::uint8_t buffer[256];
+    while (m_running) {
+        if (!m_master.waitReadable(5)) continue;
+        std::size_t count = 0;
+        if (!m_master.read(buffer, sizeof buffer, count) || count == 0) continue;
+        pending.append(reinterpret_cast<const char*>(buffer), count);
+        for (std::size_t end; (end = pending.find(m_terminator)) != std::string::npos;) {
+            const std::string request = pending.substr(0, end);
+            pending.erase(0, end + m_terminator.size());
+            handle(request);
+            if (!m_master.isOpen()) return;
+        }
+    }
+}
+
+void PtySimulator::handle(const std::string& request) {
+    FaultSpec spec;
+    {
+        std::lock_guard lock(m_mutex);
+        m_requests.push_back(request);
+        for (auto it = m_faults.begin(); it != m_faults.end(); ++it) {
+            if (request.compare(0, it->requestPrefix.size(), it->requestPrefix) != 0) continue;
+            spec = *it;
+            if (!it->sticky) m_faults.erase(it);
+            break;
+        }
+    }
+    // A real instrument at another rate hears noise and stays quiet.
+    if (m_baudRate != 0 && m_master.baudRate() != m_baudRate) return;
+    if (spec.fault == Fault::Silence) return;
+
+    const bool inReply = spec.fault == Fault::WrongNumber || spec.fault == Fault::ErrorStatus;
+    std::string reply =
+        m_instrument.answer(request, inReply ? spec.fault : Fault::None, spec.value);
+    if (reply.empty()) return;
+
+    switch (spec.fault) {
+        case Fault::Garble: {
+            static thread_local std::mt19937 random(7);
+            const std::size_t keep = reply.size() >= m_terminator.size() &&
+                                             reply.compare(reply.size() - m_terminator.size(),
+                                                           m_terminator.size(), m_terminator) == 0
+                                         ? m_terminator.size()
+                                         : 0;
+            static constexpr char kNoise[] = "#@%&*?!~^";
+            for (std::size_t i = 0; i + keep < reply.size(); ++i)
+                reply[i] = kNoise[random() % (sizeof kNoise - 1)];
+            break;
+        }
+        case Fault::Truncate:
+            reply.resize(reply.size() / 2);
+            break;
+        case Fault::Delay:
+            std::this_thread::sleep_for(std::chrono::milliseconds(spec.value));
+            break;
+        case Fault::HangUp: {
+            reply.resize(reply.size() / 2);
+            send(reply);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            m_running = false;
+            m_master.close();
+            return;
+        }
+        default:
+            break;
+    }
+    send(reply);
+}
+
+namespace {
+
+std::string take(const char* name, bool& had) {
+    const char* value = std::getenv(name);
+    had = value != nullptr;
+    return had ? value : "";
+}
+
+void restore(const char* name, bool had, const std::string& value) {
+    if (had)
+        ::setenv(name, value.c_str(), 1);
+    else
+        ::unsetenv(name);
+}
+
+}  // namespace
+
+SerialPortsEnvironment::SerialPortsEnvironment(const std::vector<std::string>& devices) {
+    m_oldPorts = take("QEL_SERIAL_PORTS", m_hadPorts);
+    m_oldScan = take("QEL_SERIAL_SCAN", m_hadScan);
+    std::string list;
+    for (const auto& d : devices)
+        list += (list.empty() ? "" : ":") + d;
+    ::setenv("QEL_SERIAL_PORTS", list.c_str(), 1);
+    ::setenv("QEL_SERIAL_SCAN", "0", 1);
+}
+
+SerialPortsEnvironment::~SerialPortsEnvironment() {
+    restore("QEL_SERIAL_PORTS", m_hadPorts, m_oldPorts);
+    restore("QEL_SERIAL_SCAN", m_hadScan, m_oldScan);
+}
+
+}  // namespace sim
