@@ -11,6 +11,7 @@
 #include "platform/single_instance.h"
 #include "platform/ui_language.h"
 #include "resources/string_ids.h"
+#include "tests/support/scratch_dir.h"
 
 namespace app {
 namespace {
@@ -55,24 +56,14 @@ TEST(UiLanguage, FirstSetVariableWins) {
 }
 
 // A program directory holding copies of the built language modules under chosen names.
-class LanguageModules : public ::testing::Test {
+class LanguageModules : public testsupport::ScratchDirTest {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("luxador_lang_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     void install(const char* built, const std::string& as) {
         fs::copy_file(fs::path(LANGUAGE_MODULE_DIR) / built, m_dir / as);
     }
     Resources select(std::uint16_t language) {
         return selectResources(language, m_dir.wstring().c_str());
     }
-
-    fs::path m_dir;
 };
 
 TEST_F(LanguageModules, JapaneseGetsJapaneseTextsAndTitle) {

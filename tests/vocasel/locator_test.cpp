@@ -7,22 +7,15 @@
 #include <fstream>
 #include <string>
 
+#include "tests/support/scratch_dir.h"
 #include "vocasel.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class ModuleDir : public ::testing::Test {
+class ModuleDir : public testsupport::ScratchDirTest {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("vocasel_test_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     void touch(const std::string& name) { std::ofstream(m_dir / name) << "x"; }
     std::wstring dir() const { return m_dir.wstring(); }
     std::wstring path(const std::string& name) const { return (m_dir / name).wstring(); }
@@ -35,8 +28,6 @@ protected:
         if (pathOut) *pathOut = buffer;
         return result;
     }
-
-    fs::path m_dir;
 };
 
 TEST_F(ModuleDir, ExactLanguageGivesItsPath) {
