@@ -261,6 +261,17 @@ TEST_F(FrontEndTest, StepCloseBoxCancelsAndDestroysTheWindowButNotTheObject) {
         TemplateWindow* window = m_front->stepWindow(step);
         ASSERT_TRUE(pumpUntil([&] { return viewable(window->widget()); }));
         EXPECT_EQ(window->text(static_cast<int>(Control::StepText)), "Step text");
+        // Centred over the main dialog.
+        auto centre = [](GtkWidget* w) {
+            int x = 0, y = 0;
+            gdk_window_get_origin(gtk_widget_get_window(w), &x, &y);
+            return std::pair{x + gtk_widget_get_allocated_width(w) / 2,
+                             y + gtk_widget_get_allocated_height(w) / 2};
+        };
+        const auto [stepX, stepY] = centre(window->widget());
+        const auto [mainX, mainY] = centre(main().widget());
+        EXPECT_NEAR(stepX, mainX, 2);
+        EXPECT_NEAR(stepY, mainY, 2);
         gtk_window_close(GTK_WINDOW(window->widget()));
         ASSERT_TRUE(pumpUntil([&] { return !m_front->stepExists(step); }));
         EXPECT_TRUE(step.cancelled());
