@@ -88,6 +88,12 @@ protected:
         return m_dlg->step() == nullptr && gtk_widget_get_sensitive(start) &&
                main().windowEnabled();
     }
+    // The main dialog has the keyboard focus and draws itself as the active window.
+    bool focused() {
+        GtkWidget* window = main().widget();
+        return hasInputFocus(window) && gtk_window_is_active(GTK_WINDOW(window)) &&
+               (gdk_window_get_state(gtk_widget_get_window(window)) & GDK_WINDOW_STATE_FOCUSED);
+    }
     void waitUntilShown() {
         ASSERT_TRUE(pumpUntil([&] { return viewable(main().widget()); }));
     }
@@ -160,8 +166,7 @@ TEST_F(FrontEndTest, ClickingStartMeasurementRunsBothStepsAndFillsTheFields) {
         EXPECT_TRUE(
             gtk_widget_has_focus(main().control(static_cast<int>(Control::StartMeasurement))));
         // The main dialog takes the focus back from the closed step dialog.
-        EXPECT_TRUE(pumpUntil([&] { return hasInputFocus(main().widget()); }, seconds(5)));
-        EXPECT_TRUE(pumpUntil([&] { return gtk_window_is_active(GTK_WINDOW(main().widget())); }));
+        EXPECT_TRUE(pumpUntil([&] { return focused(); }, seconds(5)));
         EXPECT_FALSE(screenshot(main().widget(), "main_en").empty());
     });
 }
@@ -213,7 +218,7 @@ TEST_F(FrontEndTest, JapaneseModuleTranslatesTheWindowAndItsTitle) {
         measure();
         EXPECT_EQ(field(Control::ColorTemperature), "6500");
         EXPECT_EQ(field(Control::Illuminance), "500");
-        EXPECT_TRUE(pumpUntil([&] { return gtk_window_is_active(GTK_WINDOW(main().widget())); }));
+        EXPECT_TRUE(pumpUntil([&] { return focused(); }, seconds(5)));
         EXPECT_FALSE(screenshot(main().widget(), "main_ja").empty());
     });
 }
