@@ -47,14 +47,14 @@ std::optional<std::wstring> formatName(std::wstring_view format, unsigned value)
             continue;
         }
         if (converted) return std::nullopt;
-        std::string spec = "%";
+        std::string directive = "%";
         while (i < format.size() &&
                std::wstring_view(L"-+ #0").find(format[i]) != std::wstring_view::npos)
-            spec += static_cast<char>(format[i++]);
+            directive += static_cast<char>(format[i++]);
         for (int part = 0; part < 2; ++part) {
             if (part == 1) {
                 if (i >= format.size() || format[i] != L'.') break;
-                spec += '.';
+                directive += '.';
                 ++i;
             }
             unsigned number = 0;
@@ -62,7 +62,7 @@ std::optional<std::wstring> formatName(std::wstring_view format, unsigned value)
                 number = number * 10 + static_cast<unsigned>(format[i++] - L'0');
                 if (number >= kMaxPath) return std::nullopt;
             }
-            spec += std::to_string(number);
+            directive += std::to_string(number);
         }
         while (i < format.size() && (format[i] == L'h' || format[i] == L'l'))
             ++i;
@@ -70,12 +70,12 @@ std::optional<std::wstring> formatName(std::wstring_view format, unsigned value)
             std::wstring_view(L"diuoxX").find(format[i]) == std::wstring_view::npos)
             return std::nullopt;
         const char conversion = static_cast<char>(format[i]);
-        spec += conversion;
+        directive += conversion;
         char digits[kMaxPath + 8];
         const int n =
             conversion == 'd' || conversion == 'i'
-                ? std::snprintf(digits, sizeof digits, spec.c_str(), static_cast<int>(value))
-                : std::snprintf(digits, sizeof digits, spec.c_str(), value);
+                ? std::snprintf(digits, sizeof digits, directive.c_str(), static_cast<int>(value))
+                : std::snprintf(digits, sizeof digits, directive.c_str(), value);
         if (n < 0 || static_cast<std::size_t>(n) >= sizeof digits) return std::nullopt;
         for (int k = 0; k < n; ++k)
             out += static_cast<wchar_t>(digits[k]);

@@ -445,19 +445,21 @@ Result EyeOneDriver::waitForKeyState(const WaitRequest& request, Progress& progr
     const std::uint32_t deadline = m_clock.tickMs() + request.timeoutMs;
     for (;;) {
         const std::int32_t answer = m_api.keyPressed();
-        if (answer == kEyeOneNoKey) {
-            if (progress.cancels(request.callbackValue, CancelRule::MinusOneOnly))
-                return Result::Cancelled;
-            if (timed && deadlinePassed(m_clock.tickMs(), deadline)) return Result::NotCompleted;
-            m_clock.sleepMs(kPollMs);
-            continue;
+        if (answer != kEyeOneNoKey) {
+            if (const Result r = map(EyeOneTable::G, answer); r != Result::Ok) return r;
+            if (request.mode == 1) {
+                return progress.cancels(request.callbackValue, CancelRule::MinusOneOnly)
+                           ? Result::Cancelled
+                           : Result::Ok;
+            }
+            // Mode 0 consumes the press and goes on as after an idle poll, so that a button
+            // reported pressed on every poll can still be cancelled or time out, and does not
+            // spin a core.
         }
-        if (const Result r = map(EyeOneTable::G, answer); r != Result::Ok) return r;
-        if (request.mode == 1) {
-            return progress.cancels(request.callbackValue, CancelRule::MinusOneOnly)
-                       ? Result::Cancelled
-                       : Result::Ok;
-        }
+        if (progress.cancels(request.callbackValue, CancelRule::MinusOneOnly))
+            return Result::Cancelled;
+        if (timed && deadlinePassed(m_clock.tickMs(), deadline)) return Result::NotCompleted;
+        m_clock.sleepMs(kPollMs);
     }
 }
 

@@ -15,11 +15,14 @@ Result open(OpenRequest request, ReaderHandle* handle) {
 
     std::shared_ptr<ReaderRecord> record;
     try {
-        record = std::make_shared<ReaderRecord>(ReaderRecord{
-            request.family, request.deviceCode, entry->make(), std::move(request.state)});
+        record = std::make_shared<ReaderRecord>();
+        record->driver = entry->make();
     } catch (const std::bad_alloc&) {
         return Result::NoMemory;
     }
+    record->family = request.family;
+    record->deviceCode = request.deviceCode;
+    record->state = std::move(request.state);
     if (!record->driver) return Result::NoMemory;
     Driver& driver = *record->driver;
 
@@ -47,6 +50,10 @@ Result open(OpenRequest request, ReaderHandle* handle) {
 Result close(Family family, ReaderHandle handle) {
     const std::shared_ptr<ReaderRecord> record = resolve(family, handle);
     if (!record) return Result::BadHandle;
+    const std::lock_guard lock(record->busy);
+    if (!isOpen(handle, *record)) return Result::BadHandle;  // closed while this call waited
+    // The operation that called back would go on with its library released.
+    if (record->activeCalls > 0) return Result::GeneralFailure;
     Driver& driver = *record->driver;
     if (const Result r = driver.close(); r != Result::Ok) {
         (void)driver.releaseLibrary();
@@ -55,6 +62,10 @@ Result close(Family family, ReaderHandle handle) {
     if (const Result r = driver.releaseLibrary(); r != Result::Ok) return r;
     HandleTable::instance().erase(handle, record.get());
     return Result::Ok;
+}
+
+bool isOpen(ReaderHandle handle, const ReaderRecord& record) {
+    return HandleTable::instance().find(handle).get() == &record;
 }
 
 std::shared_ptr<ReaderRecord> resolve(Family family, ReaderHandle handle) {

@@ -30,10 +30,14 @@ struct OpenRequest {
 Result open(OpenRequest request, ReaderHandle* handle);
 
 // Closes the driver and releases its vendor library; the handle stays valid when either fails.
+// Waits for an operation running on the reader in another thread; a close from within an
+// operation's own progress callback is refused with GeneralFailure.
 Result close(Family family, ReaderHandle handle);
 
 // The record of `handle` when it is open and belongs to `family`, else null.
 std::shared_ptr<ReaderRecord> resolve(Family family, ReaderHandle handle);
+// True while `handle` still refers to `record`.
+bool isOpen(ReaderHandle handle, const ReaderRecord& record);
 
 // Resolves the handle (BadHandle when it does not resolve in this family) and runs `fn` on the
 // reader's driver, or on the whole record when `fn` takes a ReaderRecord&; returns its result.
@@ -41,6 +45,13 @@ template <typename Fn>
 Result run(ReaderHandle handle, Family family, Fn&& fn) {
     const std::shared_ptr<ReaderRecord> record = resolve(family, handle);
     if (!record) return Result::BadHandle;
+    const std::lock_guard lock(record->busy);
+    if (!isOpen(handle, *record)) return Result::BadHandle;  // closed while this call waited
+    struct Active {
+        int& calls;
+        explicit Active(int& c) : calls(++c) {}
+        ~Active() { --calls; }
+    } active(record->activeCalls);
     if constexpr (std::is_invocable_v<Fn, ReaderRecord&>)
         return fn(*record);
     else

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "meterio/drivers/driver.h"
 
@@ -15,10 +16,16 @@ struct FamilyState {
 };
 
 struct ReaderRecord {
-    Family family;
-    std::uint8_t deviceCode;
+    Family family = Family::Ambient;
+    std::uint8_t deviceCode = 0;
     std::unique_ptr<Driver> driver;
     std::unique_ptr<FamilyState> state;  // may be null
+
+    // Held by every operation and by close, so that a close from another thread never releases
+    // the vendor library under a running operation. Recursive: a progress callback may call
+    // into the same reader.
+    std::recursive_mutex busy;
+    int activeCalls = 0;  // operations running on the reader, guarded by `busy`
 };
 
 }  // namespace meterio

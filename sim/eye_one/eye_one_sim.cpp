@@ -89,6 +89,7 @@ struct Instrument {
     };
     std::map<std::string, std::uint32_t> calls;
     bool pressPending = false;
+    bool held = false;                          // every poll reports a press
     std::optional<Clock::time_point> pressDue;  // armed automatic press
     std::int32_t available = 0;                 // samples of the last measurement
     std::string measuredMode;
@@ -172,6 +173,7 @@ SIM_EXPORT std::int32_t I1_KeyPressed() {
             in.pressPending = true;
         }
     }
+    if (in.held) return kOk;
     if (!in.pressPending) return kNoKey;
     in.pressPending = false;
     return kOk;
@@ -269,6 +271,11 @@ SIM_EXPORT void SimEyeOne_Reset() {
 SIM_EXPORT void SimEyeOne_PressButton() {
     std::lock_guard lock(g_mutex);
     instrument().pressPending = true;
+}
+
+SIM_EXPORT void SimEyeOne_HoldButton(std::int32_t held) {
+    std::lock_guard lock(g_mutex);
+    instrument().held = held != 0;
 }
 
 SIM_EXPORT void SimEyeOne_SetError(const char* entry, std::int32_t code) {

@@ -13,6 +13,8 @@ extern "C" {
 typedef void (*SimEyeOne_ResetFn)(void);
 /* Makes the next button poll report a press. */
 typedef void (*SimEyeOne_PressButtonFn)(void);
+/* While `held` is non-zero every button poll reports a press (a stuck button). */
+typedef void (*SimEyeOne_HoldButtonFn)(int32_t held);
 /* Vendor code `entry` ("I1_Calibrate", ...) answers from now on; 0 clears it. */
 typedef void (*SimEyeOne_SetErrorFn)(const char* entry, int32_t code);
 /* Last value written to option `key`, or null. Valid until the next call. */

@@ -29,9 +29,9 @@ void PtySimulator::stop() {
     m_master.close();
 }
 
-void PtySimulator::inject(FaultSpec spec) {
+void PtySimulator::inject(FaultSpec planned) {
     std::lock_guard lock(m_mutex);
-    m_faults.push_back(std::move(spec));
+    m_faults.push_back(std::move(planned));
 }
 
 void PtySimulator::clearFaults() {
@@ -72,27 +72,27 @@ void PtySimulator::run() {
 }
 
 void PtySimulator::handle(const std::string& request) {
-    FaultSpec spec;
+    FaultSpec planned;
     {
         std::lock_guard lock(m_mutex);
         m_requests.push_back(request);
         for (auto it = m_faults.begin(); it != m_faults.end(); ++it) {
             if (request.compare(0, it->requestPrefix.size(), it->requestPrefix) != 0) continue;
-            spec = *it;
+            planned = *it;
             if (!it->sticky) m_faults.erase(it);
             break;
         }
     }
     // A real instrument at another rate hears noise and stays quiet.
     if (m_baudRate != 0 && m_master.baudRate() != m_baudRate) return;
-    if (spec.fault == Fault::Silence) return;
+    if (planned.fault == Fault::Silence) return;
 
-    const bool inReply = spec.fault == Fault::WrongNumber || spec.fault == Fault::ErrorStatus;
+    const bool inReply = planned.fault == Fault::WrongNumber || planned.fault == Fault::ErrorStatus;
     std::string reply =
-        m_instrument.answer(request, inReply ? spec.fault : Fault::None, spec.value);
+        m_instrument.answer(request, inReply ? planned.fault : Fault::None, planned.value);
     if (reply.empty()) return;
 
-    switch (spec.fault) {
+    switch (planned.fault) {
         case Fault::Garble: {
             static thread_local std::mt19937 random(7);
             const std::size_t keep = reply.size() >= m_terminator.size() &&
@@ -109,7 +109,7 @@ void PtySimulator::handle(const std::string& request) {
             reply.resize(reply.size() / 2);
             break;
         case Fault::Delay:
-            std::this_thread::sleep_for(std::chrono::milliseconds(spec.value));
+            std::this_thread::sleep_for(std::chrono::milliseconds(planned.value));
             break;
         case Fault::HangUp: {
             reply.resize(reply.size() / 2);

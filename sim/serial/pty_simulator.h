@@ -59,7 +59,7 @@ public:
     void stop();
     const std::string& devicePath() const { return m_master.slavePath(); }
 
-    void inject(FaultSpec spec);
+    void inject(FaultSpec planned);
     void clearFaults();
     // Writes raw bytes to the port's user at once (unsolicited output).
     void send(std::string_view bytes);

@@ -214,6 +214,18 @@ TEST_F(AmbientTest, XyzInAmbientModeWritesEmissionAndReportsTheIlluminantSet) {
     EXPECT_EQ(back.colorSpace, METERIO_CS_LAB);
 }
 
+// Fields are written as their options convert; an unreadable one stops the read there.
+TEST_F(AmbientTest, UnreadableOptionStopsGetParamAfterTheFieldsBeforeIt) {
+    openOrFail();
+    sim.configure("NULL", "Colorimetric.Observer");  // options back to the instrument's own
+    MeasureParams back{99, 99, 99, 99};
+    EXPECT_EQ(QelAmbientReader_GetParam(handle, &back), kF);
+    EXPECT_EQ(back.densityStandard, 4u);
+    EXPECT_EQ(back.illumination, 4u);
+    EXPECT_EQ(back.observer, 99u);
+    EXPECT_EQ(back.colorSpace, 99u);
+}
+
 TEST_F(AmbientTest, UnsupportedParameterValuesAreRefusedWithTheirCodes) {
     openOrFail();
     const uint32_t writes = sim.calls("I1_SetOption");

@@ -149,6 +149,24 @@ TEST_F(EyeOneDriverTest, WaitsWithATimeOutEndIncomplete) {
     EXPECT_EQ(driver.waitForKey({40, 0, 0}, p, &pressed), Result::NotCompleted) << "consumed";
 }
 
+// A button that reports a press on every poll must not hold the second wait forever.
+TEST_F(EyeOneDriverTest, StuckButtonStillLetsTheSecondWaitEnd) {
+    ASSERT_EQ(open(kEyeOneAmbient), Result::Ok);
+    sim.holdButton(true);
+    Progress builtIn(nullptr);
+    const std::uint32_t start = clock.now;
+    EXPECT_EQ(driver.waitForKeyState({100, 0, 0}, builtIn), Result::NotCompleted);
+    EXPECT_EQ(clock.now - start, 100u) << "presses are polled 20 ms apart";
+
+    script.cancelAt = 2;
+    script.cancelAnswer = -1;
+    Progress caller = progress();
+    EXPECT_EQ(driver.waitForKeyState({kNoTimeout, 7, 0}, caller), Result::Cancelled);
+    EXPECT_EQ(script.seen, (std::vector<std::int32_t>{7, 7, 7}));
+
+    EXPECT_EQ(driver.waitForKeyState({kNoTimeout, 0, 1}, builtIn), Result::Ok);
+}
+
 TEST_F(EyeOneDriverTest, OpenChecksKindFilterAndModes) {
     sim.configure("DEVICE_TYPE", "EyeOneDisplay");
     EXPECT_EQ(open(kEyeOneEmission, 0, 0), Result::Ok);

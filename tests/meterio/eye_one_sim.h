@@ -30,6 +30,7 @@ public:
         m_module.load(kSimDir + "/libEyeOne.so");
         m_module.resolve("SimEyeOne_Reset", m_reset);
         m_module.resolve("SimEyeOne_PressButton", m_press);
+        m_module.resolve("SimEyeOne_HoldButton", m_hold);
         m_module.resolve("SimEyeOne_SetError", m_setError);
         m_module.resolve("SimEyeOne_Option", m_option);
         m_module.resolve("SimEyeOne_CallCount", m_callCount);
@@ -42,6 +43,7 @@ public:
         m_reset();
     }
     void press() { m_press(); }
+    void holdButton(bool held) { m_hold(held ? 1 : 0); }
     void setError(const char* entry, int32_t code) { m_setError(entry, code); }
     std::string option(const char* key) {
         const char* v = m_option(key);
@@ -61,6 +63,7 @@ private:
     platform::Module m_module;
     SimEyeOne_ResetFn m_reset = nullptr;
     SimEyeOne_PressButtonFn m_press = nullptr;
+    SimEyeOne_HoldButtonFn m_hold = nullptr;
     SimEyeOne_SetErrorFn m_setError = nullptr;
     SimEyeOne_OptionFn m_option = nullptr;
     SimEyeOne_CallCountFn m_callCount = nullptr;

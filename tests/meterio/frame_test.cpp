@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "meterio/frame/progress.h"
 
@@ -15,11 +18,21 @@ struct Script {
     Result open = Result::Ok;
     Result close = Result::Ok;
     Result release = Result::Ok;
-    int releases = 0;
+    std::atomic<int> releases = 0;
+    std::atomic<int> closes = 0;
     int destroyed = 0;
+    bool closeWaitsForAnother = false;  // the first close waits a while for a second to enter
     OpenArgs args;
 };
 Script g;
+
+// Polls `done` for up to 300 ms; whether it became true is left to the caller to look at.
+template <typename Done>
+void waitUntil(Done done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    while (!done() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
 
 class FakeDriver final : public Driver {
 public:
@@ -29,7 +42,11 @@ public:
         g.args = args;
         return g.open;
     }
-    Result close() override { return g.close; }
+    Result close() override {
+        const int n = ++g.closes;
+        if (n == 1 && g.closeWaitsForAnother) waitUntil([] { return g.closes > 1; });
+        return g.close;
+    }
     Result releaseLibrary() override {
         ++g.releases;
         return g.release;
@@ -45,7 +62,14 @@ constexpr DriverEntry kTable[] = {{5, &makeFake, 2}};
 
 class Frame : public ::testing::Test {
 protected:
-    void SetUp() override { g = {}; }
+    void SetUp() override {
+        g.bind = g.open = g.close = g.release = Result::Ok;
+        g.releases = 0;
+        g.closes = 0;
+        g.destroyed = 0;
+        g.closeWaitsForAnother = false;
+        g.args = {};
+    }
     Result open(Family family = Family::Spot, std::uint8_t code = 5, const char* port = "COM3") {
         return frame::open({family, kTable, code, port, 4800, nullptr, nullptr}, &handle);
     }
@@ -110,6 +134,43 @@ TEST_F(Frame, HandlesBelongToTheirFamilyAndUnofferedOperationsSaySo) {
                          }),
               Result::Ok);
     EXPECT_EQ(frame::close(Family::Strip, handle), Result::Ok);
+}
+
+// A close from another thread waits for the running operation instead of releasing the vendor
+// library under it.
+TEST_F(Frame, CloseWaitsForAnOperationOnAnotherThread) {
+    ASSERT_EQ(open(), Result::Ok);
+    std::atomic<bool> started = false;
+    int releasesSeenByOperation = -1;
+    std::thread operation([&] {
+        (void)frame::run(handle, Family::Spot, [&](Driver&) {
+            started = true;
+            waitUntil([] { return g.releases > 0; });
+            releasesSeenByOperation = g.releases;
+            return Result::Ok;
+        });
+    });
+    waitUntil([&] { return started.load(); });
+    EXPECT_EQ(frame::close(Family::Spot, handle), Result::Ok);
+    operation.join();
+    EXPECT_EQ(releasesSeenByOperation, 0);
+    EXPECT_EQ(g.releases, 1);
+}
+
+// Two threads closing one reader: one closes it, the other finds it gone; the library is
+// released once.
+TEST_F(Frame, ConcurrentClosesReleaseOnce) {
+    ASSERT_EQ(open(), Result::Ok);
+    g.closeWaitsForAnother = true;
+    Result first = Result::GeneralFailure;
+    std::thread other([&] { first = frame::close(Family::Spot, handle); });
+    waitUntil([] { return g.closes > 0; });
+    const Result second = frame::close(Family::Spot, handle);
+    other.join();
+    EXPECT_EQ(first, Result::Ok);
+    EXPECT_EQ(second, Result::BadHandle);
+    EXPECT_EQ(g.closes, 1);
+    EXPECT_EQ(g.releases, 1);
 }
 
 std::int32_t answer = 0;

@@ -38,6 +38,24 @@ TEST_F(AmbientTest, UnknownAndClosedHandlesResolveToNothing) {
     EXPECT_NE(handle, open);
 }
 
+ReaderHandle g_reentrantHandle = 0;
+uint32_t g_reentrantClose = 0;
+
+int32_t closingCallback(int32_t) {
+    g_reentrantClose = QelAmbientReader_Close(g_reentrantHandle);
+    return 1;
+}
+
+// The wait that called back still needs its vendor library: the reader stays open.
+TEST_F(AmbientTest, CloseFromTheReadersOwnCallbackIsRefused) {
+    openOrFail();
+    g_reentrantHandle = handle;
+    EXPECT_EQ(QelAmbientReader_Calibrate(handle, closingCallback), METERIO_CANCELLED);
+    EXPECT_EQ(g_reentrantClose, kF);
+    MeasureParams p{};
+    EXPECT_EQ(QelAmbientReader_GetParam(handle, &p), METERIO_OK);
+}
+
 TEST_F(AmbientTest, TwoReadersAreIndependent) {
     openOrFail();
     ReaderHandle second = 0;
