@@ -88,6 +88,12 @@ protected:
         return m_dlg->step() == nullptr && gtk_widget_get_sensitive(start) &&
                main().windowEnabled();
     }
+    // The main dialog has the keyboard focus and draws itself as the active window.
+    bool focused() {
+        GtkWidget* window = main().widget();
+        return hasInputFocus(window) && gtk_window_is_active(GTK_WINDOW(window)) &&
+               (gdk_window_get_state(gtk_widget_get_window(window)) & GDK_WINDOW_STATE_FOCUSED);
+    }
     void waitUntilShown() {
         ASSERT_TRUE(pumpUntil([&] { return viewable(main().widget()); }));
     }
@@ -160,8 +166,7 @@ TEST_F(FrontEndTest, ClickingStartMeasurementRunsBothStepsAndFillsTheFields) {
         EXPECT_TRUE(
             gtk_widget_has_focus(main().control(static_cast<int>(Control::StartMeasurement))));
         // The main dialog takes the focus back from the closed step dialog.
-        EXPECT_TRUE(pumpUntil([&] { return hasInputFocus(main().widget()); }, seconds(5)));
-        EXPECT_TRUE(pumpUntil([&] { return gtk_window_is_active(GTK_WINDOW(main().widget())); }));
+        EXPECT_TRUE(pumpUntil([&] { return focused(); }, seconds(5)));
         EXPECT_FALSE(screenshot(main().widget(), "main_en").empty());
     });
 }
@@ -213,7 +218,7 @@ TEST_F(FrontEndTest, JapaneseModuleTranslatesTheWindowAndItsTitle) {
         measure();
         EXPECT_EQ(field(Control::ColorTemperature), "6500");
         EXPECT_EQ(field(Control::Illuminance), "500");
-        EXPECT_TRUE(pumpUntil([&] { return gtk_window_is_active(GTK_WINDOW(main().widget())); }));
+        EXPECT_TRUE(pumpUntil([&] { return focused(); }, seconds(5)));
         EXPECT_FALSE(screenshot(main().widget(), "main_ja").empty());
     });
 }
@@ -261,6 +266,17 @@ TEST_F(FrontEndTest, StepCloseBoxCancelsAndDestroysTheWindowButNotTheObject) {
         TemplateWindow* window = m_front->stepWindow(step);
         ASSERT_TRUE(pumpUntil([&] { return viewable(window->widget()); }));
         EXPECT_EQ(window->text(static_cast<int>(Control::StepText)), "Step text");
+        // Centred over the main dialog.
+        auto centre = [](GtkWidget* w) {
+            int x = 0, y = 0;
+            gdk_window_get_origin(gtk_widget_get_window(w), &x, &y);
+            return std::pair{x + gtk_widget_get_allocated_width(w) / 2,
+                             y + gtk_widget_get_allocated_height(w) / 2};
+        };
+        const auto [stepX, stepY] = centre(window->widget());
+        const auto [mainX, mainY] = centre(main().widget());
+        EXPECT_NEAR(stepX, mainX, 2);
+        EXPECT_NEAR(stepY, mainY, 2);
         gtk_window_close(GTK_WINDOW(window->widget()));
         ASSERT_TRUE(pumpUntil([&] { return !m_front->stepExists(step); }));
         EXPECT_TRUE(step.cancelled());

@@ -85,8 +85,12 @@ void GuiTest::SetUp() {
             char name[] = "gui_test";
             char* args[] = {name, nullptr};
             char** argv = args;
-            if (!app::ui::openDisplay(argc, argv))
+            if (!app::ui::openDisplay(argc, argv)) {
                 g_error = "GTK cannot open " + server()->display();
+            } else {
+                // Screenshots show widgets in their state, not half-way through a fade.
+                g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
+            }
         }
         g_started = g_error.empty();
     }
@@ -118,6 +122,22 @@ void GuiTest::click(GtkWidget* widget) {
     gtk_widget_get_allocation(widget, &a);
     run({"xdotool", "mousemove", "--sync", std::to_string(originX + x + a.width / 2),
          std::to_string(originY + y + a.height / 2), "click", "1"});
+}
+
+std::string GuiTest::screenshot(GtkWidget* window, const std::string& name) {
+    GtkWidget* top = gtk_widget_get_toplevel(window);
+    GdkFrameClock* clock = gtk_widget_get_frame_clock(top);
+    bool painted = false;
+    gulong handler = 0;
+    if (clock) {
+        handler = g_signal_connect_swapped(clock, "after-paint",
+                                           G_CALLBACK(+[](bool* flag) { *flag = true; }), &painted);
+        gtk_widget_queue_draw(top);
+        pumpUntil([&] { return painted; }, std::chrono::seconds(5));
+        g_signal_handler_disconnect(clock, handler);
+    }
+    gdk_display_sync(gtk_widget_get_display(top));
+    return screenshot(xid(top), name);
 }
 
 GtkWidget* GuiTest::showCoveringWindow() {

@@ -49,9 +49,8 @@ protected:
     static bool hasInputFocus(GtkWidget* window) { return focusedWindow() == xid(window); }
     // Saves a top-level window as a PNG under the build's artifacts folder; its path.
     static std::string screenshot(unsigned long window, const std::string& name);
-    static std::string screenshot(GtkWidget* window, const std::string& name) {
-        return screenshot(xid(window), name);
-    }
+    // Repaints the window first, so the picture shows what its widgets hold now.
+    static std::string screenshot(GtkWidget* window, const std::string& name);
 };
 
 }  // namespace gui_test

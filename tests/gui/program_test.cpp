@@ -129,7 +129,7 @@ TEST_F(ProgramTest, SimulatedMeasurementInEnglishByClickingStart) {
     ASSERT_NE(main, 0u);
     EXPECT_EQ(windowName(main), "Luxador");
     EXPECT_EQ(clickStartAndFollowSteps(main), std::set<std::string>{"Measurement"});
-    pumpUntil([] { return false; }, milliseconds(300));
+    pumpUntil([] { return false; }, milliseconds(800));  // the theme fades widgets in
     EXPECT_FALSE(screenshot(main, "program_en").empty());
     EXPECT_LT(program.poll(), 0);
 }
@@ -148,7 +148,7 @@ TEST_F(ProgramTest, SimulatedMeasurementInJapaneseByClickingStart) {
     EXPECT_EQ(windowName(main), japanese.text(app::ids::kMainCaption));
     EXPECT_EQ(clickStartAndFollowSteps(main),
               std::set<std::string>{japanese.text(app::ids::kStepCaption)});
-    pumpUntil([] { return false; }, milliseconds(300));
+    pumpUntil([] { return false; }, milliseconds(800));  // the theme fades widgets in
     EXPECT_FALSE(screenshot(main, "program_ja").empty());
     EXPECT_LT(program.poll(), 0);
 }
