@@ -13,8 +13,17 @@ run_suite() {
     { cat "$dir.configure.log"; return 1; }
   cmake --build "$dir" -j "$jobs" >"$dir.build.log" 2>&1 ||
     { grep -E -B2 -A8 'error|Error' "$dir.build.log" | head -150; return 1; }
-  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 600)
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 600) 2>&1 | tee "$dir.ctest.log"
+  local rc=${PIPESTATUS[0]} failed=0 total=0
+  # "N% tests passed, F tests failed out of T" -> running totals for the closing line.
+  read -r failed total < <(sed -n -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1 \2/p' \
+    "$dir.ctest.log" | tail -n 1)
+  total_passed=$((total_passed + ${total:-0} - ${failed:-0}))
+  total_failed=$((total_failed + ${failed:-0}))
+  return "$rc"
 }
+total_passed=0
+total_failed=0
 
 mkdir -p "$root/build"
 status=0
@@ -40,4 +49,8 @@ run_fuzz() {
   grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added)' "$dir/serial_reply.log"
 }
 run_fuzz || status=1
+if [ "$status" -ne 0 ] && [ "$total_failed" -eq 0 ]; then
+  total_failed=1  # a build, configure or fuzz failure counts as a failed suite
+fi
+echo "tests: $total_passed passed, $total_failed failed"
 exit $status
