@@ -33,14 +33,17 @@ void addCodes(std::vector<std::string>& fields, const std::string& text, std::si
 }  // namespace
 
 void SpotHeadSim::pressKeyAfter(std::uint32_t polls) {
+    std::lock_guard lock(m_mutex);
     m_pollsUntilPress = polls;
 }
 void SpotHeadSim::releaseKey() {
+    std::lock_guard lock(m_mutex);
     m_pollsUntilPress = -1;
 }
 
 std::string SpotHeadSim::answer(std::string_view request, Fault fault, std::uint32_t value) {
     std::lock_guard lock(m_mutex);
+    SpotHeadState& s = m_state;
     std::vector<std::string> fields;
     std::uint32_t number = 0;
     // The status field's position in `fields` (0-based) for ErrorStatus.
@@ -60,22 +63,22 @@ std::string SpotHeadSim::answer(std::string_view request, Fault fault, std::uint
 
     if (request == "; 181") {
         number = 182;
-        addCodes(fields, model, 18);
-        fields.push_back(u(headCode));
-        addCodes(fields, serial, 8);
-        fields.push_back(u(numberLow));
-        fields.push_back(u(numberHigh));
-        addCodes(fields, firmware, 12);
+        addCodes(fields, s.model, 18);
+        fields.push_back(u(s.headCode));
+        addCodes(fields, s.serial, 8);
+        fields.push_back(u(s.numberLow));
+        fields.push_back(u(s.numberHigh));
+        addCodes(fields, s.firmware, 12);
         for (int i = 0; i < 15; ++i)
             fields.push_back("0");
     } else if (request == "; 43") {
         number = 49;
         for (std::uint32_t i = 1; i <= 26; ++i) {
             std::uint32_t v = i;
-            if (i == 21) v = year;
-            if (i == 22) v = month;
-            if (i == 23) v = day;
-            if (i == 26) v = productionValue;
+            if (i == 21) v = s.year;
+            if (i == 22) v = s.month;
+            if (i == 23) v = s.day;
+            if (i == 26) v = s.productionValue;
             fields.push_back(u(v));
         }
         for (const char* c : {"A", "B", "C", "D", "E", "F"})
@@ -84,15 +87,15 @@ std::string SpotHeadSim::answer(std::string_view request, Fault fault, std::uint
         status(31, 0);
     } else if (request == "; 0" || request == "; 0 ") {
         number = 11;
-        fields = {u(density), u(flag), u(illuminant), u(observer), u(state)};
+        fields = {u(s.density), u(s.flag), u(s.illuminant), u(s.observer), u(s.state)};
     } else if (command == 22 && args.size() == 4) {
-        density = args[0];
-        flag = args[1];
-        illuminant = args[2];
-        observer = args[3];
+        s.density = args[0];
+        s.flag = args[1];
+        s.illuminant = args[2];
+        s.observer = args[3];
         status(31, 0);
     } else if (request == "; 34 9 7") {
-        state = stateAfterWhite;
+        s.state = s.stateAfterWhite;
         status(37, 0);
     } else if (request == "; 34 9 8" || request == "; 32") {
         status(37, 0);
@@ -101,43 +104,38 @@ std::string SpotHeadSim::answer(std::string_view request, Fault fault, std::uint
         const double shift = 10.0 * args[1];
         fields = {"9",
                   u(args[1]),
-                  real(colorimetric[0] + shift),
-                  real(colorimetric[1] + shift),
-                  real(colorimetric[2] + shift),
+                  real(s.colorimetric[0] + shift),
+                  real(s.colorimetric[1] + shift),
+                  real(s.colorimetric[2] + shift),
                   "0",
                   "0",
                   "0",
                   "2",
                   "0",
                   "0",
-                  u(measurementStatus)};
+                  u(s.measurementStatus)};
         statusAt = 11;
     } else if (request == "; 188 9 ") {
         number = 189;
         fields = {"9"};
-        for (double d : densities)
+        for (double d : s.densities)
             fields.push_back(real(d));
         for (const char* f : {"0", "0", "0", "0", "2", "0"})
             fields.push_back(f);
-        fields.push_back(u(measurementStatus));
+        fields.push_back(u(s.measurementStatus));
         statusAt = 11;
     } else if (request == "; 184 9 0") {
         number = 185;
         fields = {"9", "0"};
-        for (double v : spectrum)
+        for (double v : s.spectrum)
             fields.push_back(real(v));
         for (const char* f : {"0", "0", "0", "2"})
             fields.push_back(f);
-        fields.push_back(u(measurementStatus));
+        fields.push_back(u(s.measurementStatus));
         statusAt = 42;
     } else if (request == "; 8") {
-        std::int64_t left = m_pollsUntilPress.load();
-        bool pressed = false;
-        if (left == 0) {
-            pressed = true;
-        } else if (left > 0) {
-            m_pollsUntilPress = left - 1;
-        }
+        const bool pressed = m_pollsUntilPress == 0;
+        if (m_pollsUntilPress > 0) --m_pollsUntilPress;
         status(19, pressed ? 1 : 0);
     } else {
         return {};

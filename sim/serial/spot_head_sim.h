@@ -3,7 +3,6 @@
 #define SIM_SERIAL_SPOT_HEAD_SIM_H
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -12,15 +11,8 @@
 
 namespace sim {
 
-class SpotHeadSim final : public LineInstrument {
-public:
-    std::string answer(std::string_view request, Fault fault, std::uint32_t value) override;
-
-    // The key reads as pressed after this many further key polls (0: at the next poll).
-    void pressKeyAfter(std::uint32_t polls);
-    void releaseKey();
-
-    // State the head reports; set before the library talks to it.
+// State the head reports.
+struct SpotHeadState {
     std::uint32_t headCode = 32;
     std::string model = "SPOTHEAD SH-32 REFL";  // 18 characters are sent
     std::string serial = "SN004711";            // 8 characters
@@ -36,10 +28,29 @@ public:
     std::array<double, 4> densities = {0.11, 0.22, 0.33, 0.44};  // d1..d4 as sent
     std::array<double, 36> spectrum{};
     std::uint32_t measurementStatus = 0;
+};
+
+class SpotHeadSim final : public LineInstrument {
+public:
+    // Called from the simulator's answering thread.
+    std::string answer(std::string_view request, Fault fault, std::uint32_t value) override;
+
+    // The key reads as pressed after this many further key polls (0: at the next poll).
+    void pressKeyAfter(std::uint32_t polls);
+    void releaseKey();
+
+    // Changes the reported state under the lock the answering thread takes, e.g.
+    // `head.update([](SpotHeadState& s) { s.state = 5; });`.
+    template <class Change>
+    void update(Change&& change) {
+        std::lock_guard lock(m_mutex);
+        change(m_state);
+    }
 
 private:
     std::mutex m_mutex;
-    std::atomic<std::int64_t> m_pollsUntilPress{-1};
+    SpotHeadState m_state;
+    std::int64_t m_pollsUntilPress = -1;  // negative: not pressed
 };
 
 }  // namespace sim

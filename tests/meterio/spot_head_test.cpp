@@ -69,7 +69,7 @@ using Requests = std::vector<std::string>;
 }  // namespace
 
 TEST_F(SpotHeadTest, OpenIdentifiesInitialisesAndReadsTheHeadState) {
-    m_head.state = 5;
+    m_head.update([](sim::SpotHeadState& s) { s.state = 5; });
     ASSERT_EQ(meterio::SpotHeadOpen(m_record, "COM101:", 9600, {}), Result::Ok);
     EXPECT_EQ(m_pty.requests(), (Requests{"; 181", "; 90 1 4 5", "; 77 155", "; 0"}));
     EXPECT_EQ(m_record.headState, 5u);
@@ -85,11 +85,11 @@ TEST_F(SpotHeadTest, OpenFailsAndClosesThePortOnABadInitialisationOrState) {
     m_pty.inject({Fault::ErrorStatus, "; 77 155", 3});
     EXPECT_EQ(meterio::SpotHeadOpen(m_record, "COM101:", 9600, {}), Result::CommunicationError);
     EXPECT_EQ(m_record.port, nullptr);
-    m_head.state = 4;
+    m_head.update([](sim::SpotHeadState& s) { s.state = 4; });
     EXPECT_EQ(meterio::SpotHeadOpen(m_record, "COM101:", 9600, {}), Result::GeneralFailure);
     EXPECT_EQ(m_record.port, nullptr);
     // Stopped between the initialisation steps.
-    m_head.state = 0;
+    m_head.update([](sim::SpotHeadState& s) { s.state = 0; });
     int polls = 0;
     EXPECT_EQ(meterio::SpotHeadOpen(m_record, "COM101:", 9600,
                                     [&](std::int32_t) { return ++polls == 7 ? -1 : 0; }),
@@ -99,7 +99,7 @@ TEST_F(SpotHeadTest, OpenFailsAndClosesThePortOnABadInitialisationOrState) {
 
 TEST(SpotHeadSearch, FindsTheHeadOnTheSecondPortAt19200) {
     sim::SpotHeadSim other;
-    other.headCode = 33;  // another head: answers, but is not this one
+    other.update([](sim::SpotHeadState& s) { s.headCode = 33; });  // answers, but is not this one
     sim::SpotHeadSim head;
     sim::PtySimulator first(other);
     sim::PtySimulator second(head, 19200);
@@ -139,16 +139,16 @@ TEST_F(SpotHeadTest, InformationRecordCarriesIdentityProductionDataAndState) {
 TEST_F(SpotHeadTest, InformationRejectsABadFirmwareTextOrDate) {
     open();
     meterio::SpotInfoRecord info;
-    m_head.firmware = "v2";
+    m_head.update([](sim::SpotHeadState& s) { s.firmware = "v2"; });
     EXPECT_EQ(meterio::SpotHeadGetInfo(m_record, info), Result::CommunicationError);
-    m_head.firmware = "2.45";
-    m_head.month = 13;
+    m_head.update([](sim::SpotHeadState& s) { s.firmware = "2.45"; });
+    m_head.update([](sim::SpotHeadState& s) { s.month = 13; });
     EXPECT_EQ(meterio::SpotHeadGetInfo(m_record, info), Result::CommunicationError);
 }
 
 TEST_F(SpotHeadTest, ConditionsAreSetWithTheReadFlagAndReadBack) {
     open();
-    m_head.flag = 1;
+    m_head.update([](sim::SpotHeadState& s) { s.flag = 1; });
     const meterio::SpotConditions wanted{0, 0, 10, METERIO_CS_XYZ};
     ASSERT_EQ(meterio::SpotHeadSetConditions(m_record, wanted), Result::Ok);
     EXPECT_EQ(newRequests(), (Requests{"; 0", "; 22 8 1  8 1"}));
@@ -181,7 +181,7 @@ TEST_F(SpotHeadTest, UnsupportedConditionsAreRefusedInOrder) {
     EXPECT_EQ(newRequests().back(), "; 22 0 1  0 0");
     EXPECT_EQ(m_record.colorSpace, METERIO_CS_LAB);
     // A flag that is neither 0 nor 1.
-    m_head.flag = 7;
+    m_head.update([](sim::SpotHeadState& s) { s.flag = 7; });
     EXPECT_EQ(meterio::SpotHeadSetConditions(m_record, {1, 1, 2, METERIO_CS_LAB}),
               Result::GeneralFailure);
 }
@@ -233,15 +233,15 @@ TEST_F(SpotHeadTest, DensitiesAreReorderedAndBothKindsKeepTheFourthValue) {
 TEST_F(SpotHeadTest, MeasurementStatusesMapToTheirCodes) {
     open();
     double values[8];
-    m_head.measurementStatus = 128;
+    m_head.update([](sim::SpotHeadState& s) { s.measurementStatus = 128; });
     EXPECT_EQ(meterio::SpotHeadMeasure(m_record, meterio::kStartByCommand, 0, {}, values),
               Result::MeasurementError);
     EXPECT_EQ(meterio::SpotHeadMeasure(m_record, meterio::kStartByCommand, 1, {}, values),
               Result::MeasurementError);
-    m_head.measurementStatus = 3;
+    m_head.update([](sim::SpotHeadState& s) { s.measurementStatus = 3; });
     EXPECT_EQ(meterio::SpotHeadMeasure(m_record, meterio::kStartByCommand, 0, {}, values),
               Result::NotCompleted);
-    m_head.measurementStatus = 0;
+    m_head.update([](sim::SpotHeadState& s) { s.measurementStatus = 0; });
     m_pty.inject({Fault::ErrorStatus, "; 32", 1});
     EXPECT_EQ(meterio::SpotHeadMeasure(m_record, meterio::kStartByCommand, 0, {}, values),
               Result::NotCompleted);
@@ -271,8 +271,10 @@ TEST_F(SpotHeadTest, ProgressIsReportedAndMinusOneStops) {
 
 TEST_F(SpotHeadTest, SpectrumByKeyIsStoredAsSentAndByCommandScaled) {
     open();
-    for (std::size_t i = 0; i < 36; ++i)
-        m_head.spectrum[i] = 10.0 + static_cast<double>(i);
+    m_head.update([](sim::SpotHeadState& s) {
+        for (std::size_t i = 0; i < 36; ++i)
+            s.spectrum[i] = 10.0 + static_cast<double>(i);
+    });
     m_head.pressKeyAfter(0);
     SpectrumRecord spectrum{};
     ASSERT_EQ(meterio::SpotHeadMeasureSpectrum(m_record, meterio::kStartByKey, {}, spectrum),
@@ -285,7 +287,7 @@ TEST_F(SpotHeadTest, SpectrumByKeyIsStoredAsSentAndByCommandScaled) {
     ASSERT_EQ(meterio::SpotHeadMeasureSpectrum(m_record, meterio::kStartByCommand, {}, spectrum),
               Result::Ok);
     EXPECT_DOUBLE_EQ(spectrum.values[0], 0.10);
-    m_head.measurementStatus = 1;
+    m_head.update([](sim::SpotHeadState& s) { s.measurementStatus = 1; });
     EXPECT_EQ(meterio::SpotHeadMeasureSpectrum(m_record, meterio::kStartByCommand, {}, spectrum),
               Result::NotCompleted);
 }
@@ -326,7 +328,7 @@ TEST_F(SpotHeadTest, SecondCalibrationStepChecksStateReplyAndStatuses) {
     EXPECT_EQ(meterio::SpotHeadCalibrate(m_record, 0, -1, {}), Result::NotCompleted);
     m_pty.inject({Fault::ErrorStatus, "; 77 157", 1});
     EXPECT_EQ(meterio::SpotHeadCalibrate(m_record, 0, -1, {}), Result::NotCompleted);
-    m_head.state = 2;
+    m_head.update([](sim::SpotHeadState& s) { s.state = 2; });
     EXPECT_EQ(meterio::SpotHeadCalibrate(m_record, 0, -1, {}), Result::CommunicationError);
 }
 

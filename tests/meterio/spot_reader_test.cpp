@@ -88,7 +88,7 @@ TEST_F(SpotReader, SpotHeadServesEveryOperationButBlackCalibration) {
     EXPECT_EQ(QelSpotReader_ScanEx(m_handle, nullptr, &ex), METERIO_OK);
     EXPECT_EQ(std::memcmp(&both, &ex, sizeof ex), 0);
 
-    head.spectrum.fill(42.0);
+    head.update([](sim::SpotHeadState& s) { s.spectrum.fill(42.0); });
     SpectrumRecord spectrum{};
     EXPECT_EQ(QelSpotReader_ScanSpotSpectrum(m_handle, nullptr, &spectrum), METERIO_OK);
     EXPECT_EQ(spectrum.count, 36u);
