@@ -18,6 +18,7 @@ PtySimulator::~PtySimulator() {
 bool PtySimulator::start() {
     if (m_running) return true;
     if (!m_master.open()) return false;
+    m_devicePath = m_master.slavePath();
     m_running = true;
     m_thread = std::thread([this] { run(); });
     return true;
@@ -42,6 +43,11 @@ void PtySimulator::clearFaults() {
 void PtySimulator::send(std::string_view bytes) {
     std::lock_guard lock(m_writeMutex);
     m_master.write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+}
+
+std::uint32_t PtySimulator::lineBaudRate() const {
+    std::lock_guard lock(m_writeMutex);
+    return m_master.baudRate();
 }
 
 std::vector<std::string> PtySimulator::requests() const {
@@ -116,6 +122,7 @@ void PtySimulator::handle(const std::string& request) {
             send(reply);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             m_running = false;
+            std::lock_guard lock(m_writeMutex);
             m_master.close();
             return;
         }

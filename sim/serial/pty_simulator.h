@@ -57,7 +57,7 @@ public:
     // Creates the pty and starts answering; false when no pty could be made.
     bool start();
     void stop();
-    const std::string& devicePath() const { return m_master.slavePath(); }
+    const std::string& devicePath() const { return m_devicePath; }
 
     void inject(FaultSpec planned);
     void clearFaults();
@@ -67,7 +67,7 @@ public:
     std::vector<std::string> requests() const;
     std::size_t requestCount() const;
     // The baud rate the port's user last set, as the master side sees it.
-    std::uint32_t lineBaudRate() const { return m_master.baudRate(); }
+    std::uint32_t lineBaudRate() const;
 
 private:
     void run();
@@ -77,12 +77,15 @@ private:
     std::uint32_t m_baudRate;
     std::string m_terminator;
     platform::PtyMaster m_master;
+    std::string m_devicePath;
     std::thread m_thread;
     std::atomic<bool> m_running{false};
     mutable std::mutex m_mutex;
     std::deque<FaultSpec> m_faults;
     std::vector<std::string> m_requests;
-    std::mutex m_writeMutex;
+    // Held by other threads using m_master while the answering thread runs, and by that thread
+    // when it closes the line on a hang-up.
+    mutable std::mutex m_writeMutex;
 };
 
 // Sets QEL_SERIAL_PORTS to the simulators' devices (as COM101, COM102, ... in this order) and
