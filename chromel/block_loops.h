@@ -1,0 +1,77 @@
+// Block-planar loops shared by the array conversions: colours are copied into one array
+// per component, converted by branch-free loops the compiler vectorises, and written back,
+// so the output may be the input array itself.
+#ifndef CHROMEL_BLOCK_LOOPS_H
+#define CHROMEL_BLOCK_LOOPS_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <span>
+
+#include "chromel/vector_math.h"
+#include "chromel32.h"
+
+namespace chromel {
+
+constexpr std::size_t kBlock = 128;
+
+struct Block {
+    double c0[kBlock];
+    double c1[kBlock];
+    double c2[kBlock];
+};
+
+// Runs `kernel(block, n)` over the colours block by block; the kernel converts the first
+// n entries of the block in place.
+template <typename Kernel>
+[[gnu::always_inline]] inline void forEachBlock(std::span<const ColorRecord> in, ColorRecord* out,
+                                                Kernel&& kernel) {
+    Block b;
+    for (std::size_t base = 0; base < in.size(); base += kBlock) {
+        const std::size_t n = std::min(kBlock, in.size() - base);
+        const ColorRecord* src = in.data() + base;
+        for (std::size_t i = 0; i < n; ++i) {
+            b.c0[i] = src[i].v[0];
+            b.c1[i] = src[i].v[1];
+            b.c2[i] = src[i].v[2];
+        }
+        kernel(b, n);
+        ColorRecord* dst = out + base;
+        for (std::size_t i = 0; i < n; ++i) {
+            dst[i].v[0] = b.c0[i];
+            dst[i].v[1] = b.c1[i];
+            dst[i].v[2] = b.c2[i];
+        }
+    }
+}
+
+// a* = C cos h and b* = C sin h over a block; both 0 when C is 0. Angles too large for
+// the vector reduction take the C library's functions.
+[[gnu::always_inline]] inline void polarToCartesian(const double* __restrict chroma,
+                                                    const double* __restrict hue,
+                                                    double* __restrict a, double* __restrict b,
+                                                    std::size_t n) {
+    double outside = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double h = hue[i];
+        const bool inRange = (h >= -vmath::kSinCosLimit) & (h <= vmath::kSinCosLimit);
+        outside += vmath::pick(inRange, 0.0, 1.0);
+        double s = 0.0, c = 0.0;
+        vmath::sinCos(h, s, c);
+        const double ch = chroma[i];
+        a[i] = vmath::pick(ch == 0.0, 0.0, ch * c);
+        b[i] = vmath::pick(ch == 0.0, 0.0, ch * s);
+    }
+    if (outside == 0.0) return;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double h = hue[i];
+        if (h >= -vmath::kSinCosLimit && h <= vmath::kSinCosLimit) continue;
+        a[i] = chroma[i] == 0.0 ? 0.0 : chroma[i] * std::cos(h);
+        b[i] = chroma[i] == 0.0 ? 0.0 : chroma[i] * std::sin(h);
+    }
+}
+
+}  // namespace chromel
+
+#endif  // CHROMEL_BLOCK_LOOPS_H
