@@ -1,12 +1,16 @@
 // CPU cost of a button wait: the ambient reader polls the simulated EyeOne, which is never pressed,
 // until the callback stops it after two seconds. The figure is CPU time as a share of one core.
 #include <benchmark/benchmark.h>
+#include <dlfcn.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <string>
 
 #include "meterio32.h"
+#include "sim/kmsecs200/sim_kmsecs200.h"
 
 namespace {
 
@@ -47,6 +51,66 @@ void buttonWait(benchmark::State& state) {
 }
 
 BENCHMARK(buttonWait)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The USB display instrument answers "ER02" (still measuring) to every data read; the callback
+// stops the measurement after two seconds. Reported: CPU time as a share of one core, and the
+// time from the callback's -1 to the return.
+WallClock::time_point g_cancelledAt;
+
+int32_t cancelAfterTwoSeconds(int32_t) {
+    const WallClock::time_point now = WallClock::now();
+    if (now < g_stopAt) return 0;
+    if (g_cancelledAt == WallClock::time_point{}) g_cancelledAt = now;
+    return -1;
+}
+
+void stillMeasuring(benchmark::State& state) {
+    ::setenv("QEL_MODULE_PATH", QEL_SIM_DIR, 1);
+    void* sim = ::dlopen((std::string(QEL_SIM_DIR) + "/libKmsecs200.so").c_str(), RTLD_NOW);
+    auto reset =
+        sim ? reinterpret_cast<SimKmsecs200_ResetFn>(::dlsym(sim, "SimKmsecs200_Reset")) : nullptr;
+    auto busy = sim ? reinterpret_cast<SimKmsecs200_StillMeasuringFn>(
+                          ::dlsym(sim, "SimKmsecs200_StillMeasuring"))
+                    : nullptr;
+    ReaderHandle handle = 0;
+    if (reset == nullptr || busy == nullptr) {
+        state.SkipWithError("the simulated Kmsecs200 library did not load");
+        return;
+    }
+    reset();
+    if (QelMonitorReader_Open(4, nullptr, 0, nullptr, &handle) != METERIO_OK) {
+        state.SkipWithError("the simulated USB instrument did not open");
+        return;
+    }
+    busy(0xFFFFFFFFu);
+    double cpuSeconds = 0.0;
+    double wallSeconds = 0.0;
+    double latencyMs = 0.0;
+    for (auto _ : state) {
+        const std::clock_t cpu0 = std::clock();
+        const WallClock::time_point wall0 = WallClock::now();
+        g_stopAt = wall0 + kWait;
+        g_cancelledAt = {};
+        ColorantRecord record{};
+        const uint32_t result =
+            QelMonitorReader_ScanColorant(handle, cancelAfterTwoSeconds, &record);
+        const WallClock::time_point end = WallClock::now();
+        benchmark::DoNotOptimize(result);
+        cpuSeconds += static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC;
+        wallSeconds += std::chrono::duration<double>(end - wall0).count();
+        latencyMs = std::max(
+            latencyMs, std::chrono::duration<double, std::milli>(end - g_cancelledAt).count());
+        if (result != METERIO_CANCELLED)
+            state.SkipWithError("the measurement did not end by the callback");
+    }
+    busy(0);
+    QelMonitorReader_Close(handle);
+    ::dlclose(sim);
+    state.counters["cpu_percent_of_core"] = 100.0 * cpuSeconds / wallSeconds;
+    state.counters["ms_from_cancel_to_return"] = latencyMs;
+}
+
+BENCHMARK(stillMeasuring)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
