@@ -1,5 +1,6 @@
 // CPU cost of a button wait: the ambient reader polls the simulated EyeOne, which is never pressed,
 // until the callback stops it after two seconds. The figure is CPU time as a share of one core.
+// The spot head's key wait is measured the same way.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 
@@ -11,6 +12,8 @@
 
 #include "meterio32.h"
 #include "sim/kmsecs200/sim_kmsecs200.h"
+#include "sim/serial/pty_simulator.h"
+#include "sim/serial/spot_head_sim.h"
 
 namespace {
 
@@ -111,6 +114,48 @@ void stillMeasuring(benchmark::State& state) {
 }
 
 BENCHMARK(stillMeasuring)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The same for the serial spot head, simulated on a pseudo-terminal, whose key is never pressed:
+// the driver polls its key state; the figure includes the simulator's answering thread.
+int32_t stopHeadAfterTwoSeconds(int32_t) {
+    return WallClock::now() >= g_stopAt ? -1 : 0;
+}
+
+void spotHeadKeyWait(benchmark::State& state) {
+    sim::SpotHeadSim head;
+    sim::PtySimulator pty(head);
+    if (!pty.start()) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    sim::SerialPortsEnvironment env({pty.devicePath()});
+    ReaderHandle handle = 0;
+    if (QelSpotReader_Open(2, "COM101:", 9600, nullptr, &handle) != METERIO_OK) {
+        state.SkipWithError("the simulated spot head did not open");
+        return;
+    }
+    double cpuSeconds = 0.0;
+    double wallSeconds = 0.0;
+    for (auto _ : state) {
+        const std::size_t polls0 = pty.requestCount();
+        const std::clock_t cpu0 = std::clock();
+        const WallClock::time_point wall0 = WallClock::now();
+        g_stopAt = wall0 + kWait;
+        uint8_t pressed = 0;
+        const uint32_t result =
+            QelSpotReader_WaitForKeyInput(handle, stopHeadAfterTwoSeconds, &pressed);
+        cpuSeconds += static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC;
+        wallSeconds += std::chrono::duration<double>(WallClock::now() - wall0).count();
+        state.counters["key_polls_per_second"] =
+            static_cast<double>(pty.requestCount() - polls0) / wallSeconds;
+        if (result != METERIO_CANCELLED)
+            state.SkipWithError("the wait did not end by the callback");
+    }
+    QelSpotReader_Close(handle);
+    state.counters["cpu_percent_of_core"] = 100.0 * cpuSeconds / wallSeconds;
+}
+
+BENCHMARK(spotHeadKeyWait)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
