@@ -26,6 +26,26 @@ int32_t stopAfterTwoSeconds(int32_t) {
     return WallClock::now() >= g_stopAt ? 1 : 0;
 }
 
+// Runs `wait`, which its callback ends after kWait, once per iteration and reports the CPU time
+// it took as a share of one core.
+template <typename Wait>
+void timeWaits(benchmark::State& state, Wait&& wait) {
+    double cpuSeconds = 0.0;
+    double wallSeconds = 0.0;
+    for (auto _ : state) {
+        const std::clock_t cpu0 = std::clock();
+        const WallClock::time_point wall0 = WallClock::now();
+        g_stopAt = wall0 + kWait;
+        const uint32_t result = wait();
+        benchmark::DoNotOptimize(result);
+        cpuSeconds += static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC;
+        wallSeconds += std::chrono::duration<double>(WallClock::now() - wall0).count();
+        if (result != METERIO_CANCELLED)
+            state.SkipWithError("the wait did not end by the callback");
+    }
+    state.counters["cpu_percent_of_core"] = 100.0 * cpuSeconds / wallSeconds;
+}
+
 void buttonWait(benchmark::State& state) {
     ::setenv("QEL_MODULE_PATH", QEL_SIM_DIR, 1);
     ::setenv("QEL_SIM_EYEONE_BUTTON", "never", 1);
@@ -34,23 +54,11 @@ void buttonWait(benchmark::State& state) {
         state.SkipWithError("the simulated EyeOne did not open");
         return;
     }
-    double cpuSeconds = 0.0;
-    double wallSeconds = 0.0;
-    for (auto _ : state) {
-        const std::clock_t cpu0 = std::clock();
-        const WallClock::time_point wall0 = WallClock::now();
-        g_stopAt = wall0 + kWait;
-        uint8_t pressed = 0;
-        const uint32_t result =
-            QelAmbientReader_WaitForKeyInput(handle, stopAfterTwoSeconds, &pressed);
-        benchmark::DoNotOptimize(result);
-        cpuSeconds += static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC;
-        wallSeconds += std::chrono::duration<double>(WallClock::now() - wall0).count();
-        if (result != METERIO_CANCELLED)
-            state.SkipWithError("the wait did not end by the callback");
-    }
+    uint8_t pressed = 0;
+    timeWaits(state, [&] {
+        return QelAmbientReader_WaitForKeyInput(handle, stopAfterTwoSeconds, &pressed);
+    });
     QelAmbientReader_Close(handle);
-    state.counters["cpu_percent_of_core"] = 100.0 * cpuSeconds / wallSeconds;
 }
 
 BENCHMARK(buttonWait)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
@@ -134,25 +142,15 @@ void spotHeadKeyWait(benchmark::State& state) {
         state.SkipWithError("the simulated spot head did not open");
         return;
     }
-    double cpuSeconds = 0.0;
-    double wallSeconds = 0.0;
-    for (auto _ : state) {
-        const std::size_t polls0 = pty.requestCount();
-        const std::clock_t cpu0 = std::clock();
-        const WallClock::time_point wall0 = WallClock::now();
-        g_stopAt = wall0 + kWait;
-        uint8_t pressed = 0;
-        const uint32_t result =
-            QelSpotReader_WaitForKeyInput(handle, stopHeadAfterTwoSeconds, &pressed);
-        cpuSeconds += static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC;
-        wallSeconds += std::chrono::duration<double>(WallClock::now() - wall0).count();
-        state.counters["key_polls_per_second"] =
-            static_cast<double>(pty.requestCount() - polls0) / wallSeconds;
-        if (result != METERIO_CANCELLED)
-            state.SkipWithError("the wait did not end by the callback");
-    }
+    const std::size_t polls0 = pty.requestCount();
+    uint8_t pressed = 0;
+    timeWaits(state, [&] {
+        return QelSpotReader_WaitForKeyInput(handle, stopHeadAfterTwoSeconds, &pressed);
+    });
+    state.counters["key_polls_per_second"] =
+        static_cast<double>(pty.requestCount() - polls0) /
+        (static_cast<double>(state.iterations()) * std::chrono::duration<double>(kWait).count());
     QelSpotReader_Close(handle);
-    state.counters["cpu_percent_of_core"] = 100.0 * cpuSeconds / wallSeconds;
 }
 
 BENCHMARK(spotHeadKeyWait)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
