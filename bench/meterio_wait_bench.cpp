@@ -2,12 +2,16 @@
 // until the callback stops it after two seconds. The figure is CPU time as a share of one core.
 // The spot head's key wait is measured the same way.
 #include <benchmark/benchmark.h>
+#include <dlfcn.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <string>
 
 #include "meterio32.h"
+#include "sim/kmsecs200/sim_kmsecs200.h"
 #include "sim/serial/pty_simulator.h"
 #include "sim/serial/spot_head_sim.h"
 
@@ -58,6 +62,55 @@ void buttonWait(benchmark::State& state) {
 }
 
 BENCHMARK(buttonWait)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The USB display instrument answers "ER02" (still measuring) to every data read; the callback
+// stops the measurement after two seconds. Reported: CPU time as a share of one core, and the
+// time from the callback's -1 to the return.
+WallClock::time_point g_cancelledAt;
+
+int32_t cancelAfterTwoSeconds(int32_t) {
+    const WallClock::time_point now = WallClock::now();
+    if (now < g_stopAt) return 0;
+    if (g_cancelledAt == WallClock::time_point{}) g_cancelledAt = now;
+    return -1;
+}
+
+void stillMeasuring(benchmark::State& state) {
+    ::setenv("QEL_MODULE_PATH", QEL_SIM_DIR, 1);
+    void* sim = ::dlopen((std::string(QEL_SIM_DIR) + "/libKmsecs200.so").c_str(), RTLD_NOW);
+    auto reset =
+        sim ? reinterpret_cast<SimKmsecs200_ResetFn>(::dlsym(sim, "SimKmsecs200_Reset")) : nullptr;
+    auto busy = sim ? reinterpret_cast<SimKmsecs200_StillMeasuringFn>(
+                          ::dlsym(sim, "SimKmsecs200_StillMeasuring"))
+                    : nullptr;
+    ReaderHandle handle = 0;
+    if (reset == nullptr || busy == nullptr) {
+        state.SkipWithError("the simulated Kmsecs200 library did not load");
+        return;
+    }
+    reset();
+    if (QelMonitorReader_Open(4, nullptr, 0, nullptr, &handle) != METERIO_OK) {
+        state.SkipWithError("the simulated USB instrument did not open");
+        return;
+    }
+    busy(0xFFFFFFFFu);
+    double latencyMs = 0.0;
+    timeWaits(state, [&] {
+        g_cancelledAt = {};
+        ColorantRecord record{};
+        const uint32_t result =
+            QelMonitorReader_ScanColorant(handle, cancelAfterTwoSeconds, &record);
+        const std::chrono::duration<double, std::milli> latency = WallClock::now() - g_cancelledAt;
+        latencyMs = std::max(latencyMs, latency.count());
+        return result;
+    });
+    busy(0);
+    QelMonitorReader_Close(handle);
+    ::dlclose(sim);
+    state.counters["ms_from_cancel_to_return"] = latencyMs;
+}
+
+BENCHMARK(stillMeasuring)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // The same for the serial spot head, simulated on a pseudo-terminal, whose key is never pressed:
 // the driver polls its key state; the figure includes the simulator's answering thread.

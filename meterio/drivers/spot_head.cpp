@@ -490,9 +490,6 @@ public:
                                  callback(progress));
     }
 
-    // The head has no black calibration of its own.
-    Result calibrateBlack(Progress&) override { return Result::GeneralFailure; }
-
     Result setParams(const MeasureParams& params) override {
         return SpotHeadSetConditions(m_record, params);
     }

@@ -9,10 +9,12 @@
 
 #include "meterio/drivers/cscmtlib.h"
 #include "meterio/drivers/eye_one.h"
+#include "meterio/drivers/kmsecs200.h"
 #include "meterio/drivers/spot_head.h"
 #include "meterio/frame/frame.h"
 #include "platform/module.h"
 #include "sim/cscmtlib/sim_cscmtlib.h"
+#include "sim/kmsecs200/sim_kmsecs200.h"
 #include "sim/serial/pty_simulator.h"
 #include "sim/serial/spot_head_sim.h"
 
@@ -47,6 +49,14 @@ struct SpotHeadBench final : Bench {
     }
 };
 
+struct KmsecsBench final : Bench {
+    platform::Module sim;
+    KmsecsBench() {
+        SimKmsecs200_ResetFn reset = nullptr;
+        if (sim.load("Kmsecs200.dll") && sim.resolve("SimKmsecs200_Reset", reset)) reset();
+    }
+};
+
 template <typename T>
 std::unique_ptr<Bench> bench() {
     return std::make_unique<T>();
@@ -78,6 +88,13 @@ const DriverRow kDrivers[] = {
      9600,
      128,
      &bench<SpotHeadBench>},
+    {"USB instrument",
+     Family::Monitor,
+     {4, &makeKmsecsDriver, 0},
+     nullptr,
+     0,
+     sizeof(UsbInstrumentInfo),
+     &bench<KmsecsBench>},
 };
 
 // The real driver of the row, whose close reports a failure after doing its work.
