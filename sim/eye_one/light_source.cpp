@@ -39,13 +39,13 @@ using Points = std::vector<app::SpectrumPoint>;
 double sampleAt(const Points& points, double nm) {
     if (nm <= points.front().wavelengthNm) return points.front().value;
     if (nm >= points.back().wavelengthNm) return points.back().value;
-    const auto above = std::lower_bound(
-        points.begin(), points.end(), nm,
-        [](const app::SpectrumPoint& p, double x) { return p.wavelengthNm < x; });
+    const auto above =
+        std::lower_bound(points.begin(), points.end(), nm,
+                         [](const app::SpectrumPoint& p, double x) { return p.wavelengthNm < x; });
     const app::SpectrumPoint& hi = *above;
     const app::SpectrumPoint& lo = *(above - 1);
-    return lo.value + (hi.value - lo.value) * (nm - lo.wavelengthNm) /
-                          (hi.wavelengthNm - lo.wavelengthNm);
+    return lo.value +
+           (hi.value - lo.value) * (nm - lo.wavelengthNm) / (hi.wavelengthNm - lo.wavelengthNm);
 }
 
 // What the instrument's band of kBandwidthNm (full width at half maximum, triangular) sees
