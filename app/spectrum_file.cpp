@@ -10,10 +10,14 @@
 namespace app {
 namespace {
 
-// A readable regular file; directories and devices (a terminal, /dev/zero) would never end.
-bool isRegularFile(const std::string& path) {
+// Why `path` cannot be read as a file, or empty. Directories and devices (a terminal,
+// /dev/zero) are refused: they hold no lines or never end.
+std::string unreadable(const std::string& path) {
     std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec);
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status)) return "no such file";
+    if (!std::filesystem::is_regular_file(status)) return "not a regular file";
+    return {};
 }
 
 }  // namespace
@@ -21,10 +25,13 @@ bool isRegularFile(const std::string& path) {
 bool readSpectrumFile(const std::string& path, std::vector<SpectrumPoint>& points,
                       std::string& error) {
     points.clear();
-    std::ifstream in;
-    if (isRegularFile(path)) in.open(path);
+    if (const std::string why = unreadable(path); !why.empty()) {
+        error = path + ": " + why;
+        return false;
+    }
+    std::ifstream in(path);
     if (!in.is_open()) {
-        error = path + ": not a readable file";
+        error = path + ": cannot be read";
         return false;
     }
     std::string line;
