@@ -80,6 +80,8 @@ CLuxadorUIDlg::~CLuxadorUIDlg() {
 void CLuxadorUIDlg::onInitDialog() {
     m_ui.setText(Control::Status, m_ui.loadString(ids::kReady));
     m_ui.setProperty(kInstanceName, 1);
+    // As after a measurement; the default button, Exit, would take a first Enter otherwise.
+    m_ui.setFocus(Control::StartMeasurement);
 }
 
 void CLuxadorUIDlg::onDestroy() {
