@@ -135,8 +135,8 @@ TEST_F(TemplateWindowTest, EveryWidgetStaysInTheClientAreaAndButtonsShowTheirTex
     for (const Resources* resources : {static_cast<const Resources*>(&m_resources), &japanese}) {
         for (const DialogTemplate* dialog :
              {&mainDialogTemplate(), &stepDialogTemplate(), &aboutDialogTemplate()}) {
-            SCOPED_TRACE(::testing::Message() << "language " << resources->language()
-                                              << ", dialog " << dialog->id);
+            SCOPED_TRACE(::testing::Message()
+                         << "language " << resources->language() << ", dialog " << dialog->id);
             TemplateWindow window(
                 *dialog, [resources](std::uint32_t id) { return resources->text(id); }, nullptr);
             window.show();
