@@ -16,9 +16,8 @@
 namespace chromel {
 namespace {
 
-constexpr Matrix3 kCat02{{{0.7328, 0.4296, -0.1624},
-                          {-0.7036, 1.6975, 0.0061},
-                          {0.0030, 0.0136, 0.9834}}};
+constexpr Matrix3 kCat02{
+    {{0.7328, 0.4296, -0.1624}, {-0.7036, 1.6975, 0.0061}, {0.0030, 0.0136, 0.9834}}};
 
 // Hunt-Pointer-Estevez cones from CAT02 responses (HPE times the inverse of CAT02).
 constexpr Matrix3 kCat02ToHpe{{{0.7409792, 0.218025, 0.0410058},
@@ -140,8 +139,8 @@ std::optional<AppearanceModel> appearanceModel(const ViewingConditions& vc, doub
     m.db = yw * m.d / bw + 1.0 - m.d;
     if (!allFiniteNonZero({m.dr, m.dg, m.db})) return std::nullopt;
     m.toCone = productWithDiagonal(kCat02ToHpe, {m.dr, m.dg, m.db}, kCat02);
-    m.fromCone = productWithDiagonal(kCat02Inverse, {1.0 / m.dr, 1.0 / m.dg, 1.0 / m.db},
-                                     kHpeToCat02);
+    m.fromCone =
+        productWithDiagonal(kCat02Inverse, {1.0 / m.dr, 1.0 / m.dg, 1.0 / m.db}, kHpeToCat02);
     m.chromaFactor = std::pow(1.64 - std::pow(0.29, m.n), 0.73);
     m.hueFactor = (50000.0 / 13.0) * m.nc * m.nbb;
     m.flOver100 = m.fl / 100.0;

@@ -19,13 +19,13 @@ struct Matrix3 {
 struct AppearanceModel {
     double sampleScale;  // XYZ as given times this is the model's scale (white Y = Yw)
     double c, nc, nbb, z, n, fl, d;
-    double dr, dg, db;   // per-channel adaptation factors
-    Matrix3 toCone;      // XYZ to the post-adaptation cone responses R', G', B'
-    Matrix3 fromCone;    // and back, the exact inverse
-    double aw;           // achromatic response of the white
-    double cz;           // the exponent of J
-    double chromaFactor; // (1.64 - 0.29^n)^0.73
-    double hueFactor;    // 50000/13 Nc Ncb
+    double dr, dg, db;    // per-channel adaptation factors
+    Matrix3 toCone;       // XYZ to the post-adaptation cone responses R', G', B'
+    Matrix3 fromCone;     // and back, the exact inverse
+    double aw;            // achromatic response of the white
+    double cz;            // the exponent of J
+    double chromaFactor;  // (1.64 - 0.29^n)^0.73
+    double hueFactor;     // 50000/13 Nc Ncb
     double flOver100, hundredOverFl;
 };
 

@@ -15,11 +15,6 @@ namespace {
 using vmath::pick;
 using vmath::safeDiv;
 
-// x^y for x >= 0 and y > 0, 0 for x = 0.
-[[gnu::always_inline]] inline double powNonNegative(double x, double y) {
-    return std::pow(x, y);
-}
-
 // cos 2 and sin 2: the eccentricity takes cos(h + 2) from the sine and cosine of h.
 constexpr double kCos2 = -0.4161468365471424;
 constexpr double kSin2 = 0.9092974268256817;
@@ -46,7 +41,7 @@ struct Triple {
 
 // Post-adaptation compression of one cone response, and its inverse.
 [[gnu::always_inline]] inline double compress(const AppearanceModel& m, double v) {
-    const double p = powNonNegative(m.flOver100 * std::fabs(v), 0.42);
+    const double p = vmath::pow(m.flOver100 * std::fabs(v), 0.42);
     const double r = 400.0 * p / (p + 27.13);
     return pick(v < 0.0, -r, r) + 0.1;
 }
@@ -55,7 +50,7 @@ struct Triple {
     const double x = v - 0.1;
     double ax = std::fabs(x);
     ax = pick(ax > 399.9, 399.9, ax);
-    const double r = m.hundredOverFl * powNonNegative(27.13 * ax / (400.0 - ax), 1.0 / 0.42);
+    const double r = m.hundredOverFl * vmath::pow(27.13 * ax / (400.0 - ax), 1.0 / 0.42);
     return pick(x < 0.0, -r, r);
 }
 
@@ -119,8 +114,8 @@ template <AppearanceForm kForm>
                 const double x = b.c0[i] * m.sampleScale;
                 const double y = b.c1[i] * m.sampleScale;
                 const double z = b.c2[i] * m.sampleScale;
-                const bool valid = (x >= 0.0) & (z >= 0.0) & (y >= -1.0) & isFinite(x) &
-                                   isFinite(y) & isFinite(z);
+                const bool valid =
+                    (x >= 0.0) & (z >= 0.0) & (y >= -1.0) & isFinite(x) & isFinite(y) & isFinite(z);
                 const bool dark = y <= 0.0;
                 const Triple ca = compressedCones(m, x, y, z);
                 const double a = ca.a - 12.0 * ca.b / 11.0 + ca.c / 11.0;
@@ -130,12 +125,11 @@ template <AppearanceForm kForm>
                 const double sinH = pick(r == 0.0, 0.0, bb / r);
                 double h = vmath::hueAngle(a, bb);
                 h = pick(h >= vmath::kTwoPi, 0.0, h);
-                const double j = 100.0 * powNonNegative(achromatic(m, ca) / m.aw, m.cz);
-                double t = safeDiv(m.hueFactor * eccentricity(sinH, cosH) * r,
-                                   ca.a + ca.b + 1.05 * ca.c);
+                const double j = 100.0 * vmath::pow(achromatic(m, ca) / m.aw, m.cz);
+                double t =
+                    safeDiv(m.hueFactor * eccentricity(sinH, cosH) * r, ca.a + ca.b + 1.05 * ca.c);
                 t = pick(t < 0.0, 0.0, t);
-                const double c =
-                    powNonNegative(t, 0.9) * __builtin_sqrt(j * 0.01) * m.chromaFactor;
+                const double c = vmath::pow(t, 0.9) * __builtin_sqrt(j * 0.01) * m.chromaFactor;
                 b.c0[i] = pick(dark, 0.0, j);
                 if constexpr (kForm == AppearanceForm::JCh) {
                     b.c1[i] = pick(dark, 0.0, c);
@@ -168,8 +162,8 @@ template <AppearanceForm kForm>
                     c = b.c1[i];
                     const double h = b.c2[i];
                     const double degrees = h * kDegreesPerRadian;
-                    valid = valid & (c >= 0.0) & isFinite(c) & (degrees >= 0.0) &
-                            (degrees <= 360.0);
+                    valid =
+                        valid & (c >= 0.0) & isFinite(c) & (degrees >= 0.0) & (degrees <= 360.0);
                     vmath::sinCos(h, sinH, cosH);
                 } else {
                     const double a = b.c1[i], bb = b.c2[i];
@@ -180,9 +174,8 @@ template <AppearanceForm kForm>
                 }
                 const bool dark = j <= 0.0;
                 const double jr = pick(dark, 1.0, j * 0.01);
-                const double t =
-                    powNonNegative(c / (__builtin_sqrt(jr) * m.chromaFactor), 1.0 / 0.9);
-                const double achroma = m.aw * powNonNegative(jr, 1.0 / m.cz);
+                const double t = vmath::pow(c / (__builtin_sqrt(jr) * m.chromaFactor), 1.0 / 0.9);
+                const double achroma = m.aw * vmath::pow(jr, 1.0 / m.cz);
                 const double p2 = achroma / m.nbb + 0.305;
                 const double p1 = m.hueFactor * eccentricity(sinH, cosH) / t;
                 const bool steep = std::fabs(sinH) >= std::fabs(cosH);
@@ -196,13 +189,14 @@ template <AppearanceForm kForm>
                 const double a = pick(chromatic, pick(steep, q * cotH, q), 0.0);
                 const double bb = pick(chromatic, pick(steep, q, q * tanH), 0.0);
                 valid = valid & !(chromatic & (den == 0.0));
-                const double ra = 0.32786885245901637 * p2 + 0.32145402708481824 * a +
-                                  0.2052744119743407 * bb;
-                const double ga = 0.32786885245901637 * p2 - 0.6350677120456165 * a -
-                                  0.18602993585174626 * bb;
-                const double ba = 0.32786885245901637 * p2 - 0.15680684248039914 * a -
-                                  4.490377761938703 * bb;
-                const Triple xyz = multiply(m.fromCone, expand(m, ra), expand(m, ga), expand(m, ba));
+                const double ra =
+                    0.32786885245901637 * p2 + 0.32145402708481824 * a + 0.2052744119743407 * bb;
+                const double ga =
+                    0.32786885245901637 * p2 - 0.6350677120456165 * a - 0.18602993585174626 * bb;
+                const double ba =
+                    0.32786885245901637 * p2 - 0.15680684248039914 * a - 4.490377761938703 * bb;
+                const Triple xyz =
+                    multiply(m.fromCone, expand(m, ra), expand(m, ga), expand(m, ba));
                 b.c0[i] = pick(dark | (xyz.a < 0.0), 0.0, xyz.a * outScale);
                 b.c1[i] = pick(dark | (xyz.b < 0.0), 0.0, xyz.b * outScale);
                 b.c2[i] = pick(dark | (xyz.c < 0.0), 0.0, xyz.c * outScale);

@@ -15,8 +15,8 @@ TEST(AppearanceModel, PublishedWorkedExample) {
     struct Case {
         double la, j, c, hDegrees;
     };
-    for (const Case& e : {Case{200.0, 48.0314, 38.7789, 191.0452}, Case{20.0, 47.6856, 36.0527,
-                                                                         185.3445}}) {
+    for (const Case& e :
+         {Case{200.0, 48.0314, 38.7789, 191.0452}, Case{20.0, 47.6856, 36.0527, 185.3445}}) {
         const ViewingConditions vc{colour(98.88, 90.0, 32.03), colour(0.0, 18.0, 0.0), 0.69, e.la,
                                    -1.0};
         const auto model = chromel::appearanceModel(vc, 1.0);

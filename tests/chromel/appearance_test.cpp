@@ -35,8 +35,7 @@ std::vector<ColorRecord> sentinels(std::size_t n) {
 }
 
 bool isSentinel(const ColorRecord& c) {
-    return c.v[0] == kSentinel && c.v[1] == kSentinel && c.v[2] == kSentinel &&
-           c.v[3] == kSentinel;
+    return c.v[0] == kSentinel && c.v[1] == kSentinel && c.v[2] == kSentinel && c.v[3] == kSentinel;
 }
 
 // XYZ relative to the white (Y = 1) of random linear sRGB colours, with the gamut's corners.
@@ -95,8 +94,8 @@ TEST(Appearance, PublishedExamplesThroughTheExports) {
 TEST(Appearance, AgreesWithLittleCmsForward) {
     PointRecord d65{};
     QelColor_GetWhitePoint(QEL_ILLUMINANT_D65, QEL_OBSERVER_2_DEGREE, &d65);
-    const cmsViewingConditions lcmsVc{{d65.X * 100, d65.Y * 100, d65.Z * 100}, 20.0, 64.0,
-                                      AVG_SURROUND, D_CALCULATE};
+    const cmsViewingConditions lcmsVc{
+        {d65.X * 100, d65.Y * 100, d65.Z * 100}, 20.0, 64.0, AVG_SURROUND, D_CALCULATE};
     cmsHANDLE model = cmsCIECAM02Init(nullptr, &lcmsVc);
     ASSERT_NE(model, nullptr);
     ViewingConditions vc =
@@ -158,9 +157,15 @@ TEST(Appearance, RefusedConditionsWriteNothing) {
     // A NaN in each field that is read.
     for (std::size_t field = 0; field < 9; ++field) {
         ViewingConditions vc = d65Conditions(0.69, 64.0, -1.0);
-        double* fields[9] = {&vc.white.v[0],      &vc.white.v[1],      &vc.white.v[2],
-                             &vc.background.v[0], &vc.background.v[1], &vc.background.v[2],
-                             &vc.c,               &vc.La,              &vc.D};
+        double* fields[9] = {&vc.white.v[0],
+                             &vc.white.v[1],
+                             &vc.white.v[2],
+                             &vc.background.v[0],
+                             &vc.background.v[1],
+                             &vc.background.v[2],
+                             &vc.c,
+                             &vc.La,
+                             &vc.D};
         *fields[field] = kNaN;
         refused.push_back(vc);
     }
