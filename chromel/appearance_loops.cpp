@@ -21,10 +21,6 @@ constexpr double kSin2 = 0.9092974268256817;
 constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr double kMinT = 1.1920929e-7;
 
-[[gnu::always_inline]] inline bool isFinite(double v) {
-    return v - v == 0.0;
-}
-
 [[gnu::always_inline]] inline double eccentricity(double sinH, double cosH) {
     return (cosH * kCos2 - sinH * kSin2 + 3.8) * 0.25;
 }
@@ -114,8 +110,9 @@ template <AppearanceForm kForm>
                 const double x = b.c0[i] * m.sampleScale;
                 const double y = b.c1[i] * m.sampleScale;
                 const double z = b.c2[i] * m.sampleScale;
+                // v - v is 0 for a finite v, NaN otherwise.
                 const bool valid =
-                    (x >= 0.0) & (z >= 0.0) & (y >= -1.0) & isFinite(x) & isFinite(y) & isFinite(z);
+                    (x >= 0.0) & (z >= 0.0) & (y >= -1.0) & ((x - x) + (y - y) + (z - z) == 0.0);
                 const bool dark = y <= 0.0;
                 const Triple ca = compressedCones(m, x, y, z);
                 const double a = ca.a - 12.0 * ca.b / 11.0 + ca.c / 11.0;
@@ -157,18 +154,18 @@ template <AppearanceForm kForm>
             for (std::size_t i = 0; i < n; ++i) {
                 const double j = b.c0[i];
                 double c, sinH, cosH;
-                bool valid = (j >= -1.0) & isFinite(j);
+                bool valid = (j >= -1.0) & (j - j == 0.0);
                 if constexpr (kForm == AppearanceForm::JCh) {
                     c = b.c1[i];
                     const double h = b.c2[i];
                     const double degrees = h * kDegreesPerRadian;
                     valid =
-                        valid & (c >= 0.0) & isFinite(c) & (degrees >= 0.0) & (degrees <= 360.0);
+                        valid & (c >= 0.0) & (c - c == 0.0) & (degrees >= 0.0) & (degrees <= 360.0);
                     vmath::sinCos(h, sinH, cosH);
                 } else {
                     const double a = b.c1[i], bb = b.c2[i];
                     c = __builtin_sqrt(a * a + bb * bb);
-                    valid = valid & isFinite(c);
+                    valid = valid & (c - c == 0.0);
                     cosH = pick(c == 0.0, 1.0, a / c);
                     sinH = pick(c == 0.0, 0.0, bb / c);
                 }
