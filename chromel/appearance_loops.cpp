@@ -115,11 +115,12 @@ template <AppearanceForm kForm>
                     (x >= 0.0) & (z >= 0.0) & (y >= -1.0) & ((x - x) + (y - y) + (z - z) == 0.0);
                 const bool dark = y <= 0.0;
                 const Triple ca = compressedCones(m, x, y, z);
-                const double a = ca.a - 12.0 * ca.b / 11.0 + ca.c / 11.0;
-                const double bb = (ca.a + ca.b - 2.0 * ca.c) / 9.0;
+                const double a = ca.a + (ca.c - 12.0 * ca.b) * (1.0 / 11.0);
+                const double bb = (ca.a + ca.b - 2.0 * ca.c) * (1.0 / 9.0);
                 const double r = __builtin_sqrt(a * a + bb * bb);
-                const double cosH = pick(r == 0.0, 1.0, a / r);
-                const double sinH = pick(r == 0.0, 0.0, bb / r);
+                const double inverseR = 1.0 / r;
+                const double cosH = pick(r == 0.0, 1.0, a * inverseR);
+                const double sinH = pick(r == 0.0, 0.0, bb * inverseR);
                 double h = vmath::hueAngle(a, bb);
                 h = pick(h >= vmath::kTwoPi, 0.0, h);
                 const double j = 100.0 * vmath::pow(achromatic(m, ca) / m.aw, m.cz);
@@ -175,16 +176,19 @@ template <AppearanceForm kForm>
                 const double achroma = m.aw * vmath::pow(jr, 1.0 / m.cz);
                 const double p2 = achroma / m.nbb + 0.305;
                 const double p1 = m.hueFactor * eccentricity(sinH, cosH) / t;
+                // Divided by sin h where |sin h| >= |cos h|, by cos h elsewhere.
                 const bool steep = std::fabs(sinH) >= std::fabs(cosH);
-                const double cotH = cosH / sinH, tanH = sinH / cosH;
-                const double den = pick(steep,
-                                        p1 / sinH + 0.47826086956521735 * cotH -
-                                            0.01924447612259444 + 4.714896650035638,
-                                        p1 / cosH + 0.47826086956521735 + 4.695652173913043 * tanH);
+                const double major = pick(steep, sinH, cosH), minor = pick(steep, cosH, sinH);
+                const double ratio = minor / major;
+                const double den =
+                    p1 / major +
+                    pick(steep,
+                         0.47826086956521735 * ratio - 0.01924447612259444 + 4.714896650035638,
+                         0.47826086956521735 + 4.695652173913043 * ratio);
                 const double q = p2 / den;
                 const bool chromatic = t > kMinT;
-                const double a = pick(chromatic, pick(steep, q * cotH, q), 0.0);
-                const double bb = pick(chromatic, pick(steep, q, q * tanH), 0.0);
+                const double a = pick(chromatic, pick(steep, q * ratio, q), 0.0);
+                const double bb = pick(chromatic, pick(steep, q, q * ratio), 0.0);
                 valid = valid & !(chromatic & (den == 0.0));
                 const double ra =
                     0.32786885245901637 * p2 + 0.32145402708481824 * a + 0.2052744119743407 * bb;
