@@ -51,13 +51,9 @@ Matrix3 productWithDiagonal(const Matrix3& a, const double (&d)[3], const Matrix
     return r;
 }
 
-bool isFinite(double v) {
-    return std::isfinite(v);
-}
-
 bool allFiniteNonZero(std::initializer_list<double> values) {
     for (const double v : values)
-        if (!isFinite(v) || v == 0.0) return false;
+        if (!std::isfinite(v) || v == 0.0) return false;
     return true;
 }
 
@@ -86,14 +82,14 @@ bool acceptable(const ViewingConditions& vc) {
 // would not stay finite.
 bool normalise(ViewingConditions& vc) {
     const double yw = vc.white.v[1];
-    if (!(yw > 0.0) || !isFinite(yw)) return false;
+    if (!(yw > 0.0) || !std::isfinite(yw)) return false;
     const double scale = 100.0 / yw;
     double scaled[2][3];
     const ColorRecord* records[2] = {&vc.white, &vc.background};
     for (int r = 0; r < 2; ++r)
         for (int k = 0; k < 3; ++k) {
             scaled[r][k] = records[r]->v[k] * scale;
-            if (!isFinite(scaled[r][k]) && isFinite(records[r]->v[k])) return false;
+            if (!std::isfinite(scaled[r][k]) && std::isfinite(records[r]->v[k])) return false;
         }
     scaled[0][1] = 100.0;
     ColorRecord* targets[2] = {&vc.white, &vc.background};
@@ -149,7 +145,7 @@ std::optional<AppearanceModel> appearanceModel(const ViewingConditions& vc, doub
         return std::nullopt;
     // The white's own response, on the scale the white is given in.
     m.aw = achromaticResponse(m, wx, wy, wz);
-    if (!(m.aw > 0.0) || !isFinite(m.aw)) return std::nullopt;
+    if (!(m.aw > 0.0) || !std::isfinite(m.aw)) return std::nullopt;
     return m;
 }
 

@@ -4,7 +4,6 @@
 // invalid colour: each block records where that lies, and only the colours before it are
 // written back.
 #include <cmath>
-#include <cstring>
 
 #include "chromel/appearance.h"
 #include "chromel/block_loops.h"
@@ -19,7 +18,7 @@ using vmath::safeDiv;
 constexpr double kCos2 = -0.4161468365471424;
 constexpr double kSin2 = 0.9092974268256817;
 constexpr double kDegreesPerRadian = 57.29577951308232;
-constexpr double kMinT = 1.1920929e-7;
+constexpr double kMinT = 1.1920929e-7;  // below it, t counts as no chroma at all
 
 [[gnu::always_inline]] inline double eccentricity(double sinH, double cosH) {
     return (cosH * kCos2 - sinH * kSin2 + 3.8) * 0.25;
