@@ -308,6 +308,33 @@ TEST(Appearance, InverseStopsAtTheFirstInvalidColour) {
     EXPECT_EQ(dark[0].v[2], 0.0);
 }
 
+// At h = 180 degrees the inverse divides by cos h, and its denominator
+// p1 / cos h + 0.478... vanishes where p1 = 0.478...: about C = 2172 at J = 50 under the
+// D65 conditions. Around that chroma, every colour is either converted to finite values or
+// stops the array; exactly one stops.
+TEST(Appearance, InverseStopsOnAVanishingDenominator) {
+    ViewingConditions vc = d65Conditions(0.69, 64.0, -1.0);
+    const double n = 0.2, nbb = 0.725 * std::pow(1.0 / n, 0.2);
+    const double et = (std::cos(kTwoPi / 2 + 2.0) + 3.8) / 4;
+    const double t = 50000.0 / 13.0 * nbb * et / 0.47826086956521735;
+    double c = std::pow(t, 0.9) * std::sqrt(0.5) * std::pow(1.64 - std::pow(0.29, n), 0.73);
+    for (int k = 0; k < 400; ++k)
+        c = std::nextafter(c, 0.0);
+    int stops = 0;
+    for (int k = 0; k < 800; ++k, c = std::nextafter(c, 1e300)) {
+        const ColorRecord jab = colour(50.0, -c, 0.0);
+        ColorRecord xyz = colour(kSentinel, kSentinel, kSentinel);
+        QelColor_Jab2XYZ(&jab, &vc, &xyz);
+        if (isSentinel(xyz)) {
+            ++stops;
+            continue;
+        }
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(std::isfinite(xyz.v[i])) << c;
+    }
+    EXPECT_EQ(stops, 1);
+}
+
 TEST(Appearance, PolarAndRectangularFormsConvertBothWays) {
     const std::vector<ColorRecord> jch = {colour(50.0, 20.0, 1.0), colour(30.0, 5.0, 4.0),
                                           colour(120.0, 300.0, 6.0), colour(-3.0, 0.0, 0.0)};
