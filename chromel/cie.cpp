@@ -3,8 +3,7 @@
 // The array conversions copy blocks of colours into one array per component, convert
 // those with branch-free loops the compiler vectorises, and write the block back, so
 // the output may be the input array itself. The hot ones are built for AVX-512, AVX2 and
-// baseline x86-64 and the loader picks one; all give the same bits, as none contracts
-// multiply-adds.
+// baseline x86-64 and each call runs the build the CPU supports best.
 #include "chromel/cie.h"
 
 #include <algorithm>
@@ -185,23 +184,20 @@ template <Limit kLimit>
         });
 }
 
-}  // namespace
+// The converted arrays of one call: each conversion reads the members it needs.
+struct Job {
+    std::span<const ColorRecord> in;
+    ColorRecord* out;
+    Reference ref;
+    Limit limit;
+    const MethodMatrices* matrices;
+    ChannelMap p, q, r;
+};
 
-ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
-    ColorRecord out = lab;
-    out.v[0] = lchLightness(lab.v[0], limit);
-    out.v[1] = lchChroma(lab.v[1], lab.v[2], limit);
-    out.v[2] = lchHue(lab.v[1], lab.v[2], out.v[1]);
-    return out;
-}
-
-[[gnu::target_clones("avx512f", "avx2", "default")]] void xyzToLab(std::span<const ColorRecord> in,
-                                                                   const PointRecord& white,
-                                                                   const PointRecord& black,
-                                                                   ColorRecord* out) {
-    const Reference r = reference(white, black);
+[[gnu::always_inline]] inline void xyzToLabBlocks(const Job& job) {
+    const Reference& r = job.ref;
     forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
                 const bool w = isWhite(r, x, y, z);
@@ -217,13 +213,10 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
         });
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void labToXyz(std::span<const ColorRecord> in,
-                                                                   const PointRecord& white,
-                                                                   const PointRecord& black,
-                                                                   ColorRecord* out) {
-    const Reference r = reference(white, black);
+[[gnu::always_inline]] inline void labToXyzBlocks(const Job& job) {
+    const Reference& r = job.ref;
     forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const Triple xyz = xyzOfLab(r, b.c0[i], b.c1[i], b.c2[i]);
                 b.c0[i] = xyz.a, b.c1[i] = xyz.b, b.c2[i] = xyz.c;
@@ -231,13 +224,10 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
         });
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void xyzToLch(std::span<const ColorRecord> in,
-                                                                   const PointRecord& white,
-                                                                   const PointRecord& black,
-                                                                   ColorRecord* out) {
-    const Reference r = reference(white, black);
+[[gnu::always_inline]] inline void xyzToLchBlocks(const Job& job) {
+    const Reference& r = job.ref;
     forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
                 const bool w = isWhite(r, x, y, z);
@@ -253,13 +243,10 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
         });
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void lchToXyz(std::span<const ColorRecord> in,
-                                                                   const PointRecord& white,
-                                                                   const PointRecord& black,
-                                                                   ColorRecord* out) {
-    const Reference r = reference(white, black);
+[[gnu::always_inline]] inline void lchToXyzBlocks(const Job& job) {
+    const Reference& r = job.ref;
     forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             double a[kBlock], bb[kBlock];
             polarToCartesian(b.c1, b.c2, a, bb, n);
             for (std::size_t i = 0; i < n; ++i) {
@@ -269,14 +256,11 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
         });
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void xyzToLuv(std::span<const ColorRecord> in,
-                                                                   const PointRecord& white,
-                                                                   const PointRecord& black,
-                                                                   ColorRecord* out) {
-    const Reference r = reference(white, black);
+[[gnu::always_inline]] inline void xyzToLuvBlocks(const Job& job) {
+    const Reference& r = job.ref;
     const LuvWhite wn = luvWhite(r);
     forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
                 const bool w = isWhite(r, x, y, z);
@@ -299,14 +283,11 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
         });
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void luvToXyz(std::span<const ColorRecord> in,
-                                                                   const PointRecord& white,
-                                                                   const PointRecord& black,
-                                                                   ColorRecord* out) {
-    const Reference r = reference(white, black);
+[[gnu::always_inline]] inline void luvToXyzBlocks(const Job& job) {
+    const Reference& r = job.ref;
     const LuvWhite wn = luvWhite(r);
     forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const double l = b.c0[i], u = b.c1[i], v = b.c2[i];
                 const bool w = (l == 100.0) & (u == 0.0) & (v == 0.0);
@@ -328,18 +309,16 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
         });
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void labToLch(std::span<const ColorRecord> in,
-                                                                   Limit limit, ColorRecord* out) {
-    if (limit == Limit::Clamp)
-        labToLchBlocks<Limit::Clamp>(in, out);
+[[gnu::always_inline]] inline void labToLchBlocks(const Job& job) {
+    if (job.limit == Limit::Clamp)
+        labToLchBlocks<Limit::Clamp>(job.in, job.out);
     else
-        labToLchBlocks<Limit::None>(in, out);
+        labToLchBlocks<Limit::None>(job.in, job.out);
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void lchToLab(std::span<const ColorRecord> in,
-                                                                   ColorRecord* out) {
+[[gnu::always_inline]] inline void lchToLabBlocks(const Job& job) {
     forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             double a[kBlock], bb[kBlock];
             polarToCartesian(b.c1, b.c2, a, bb, n);
             for (std::size_t i = 0; i < n; ++i) {
@@ -349,6 +328,145 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
                 b.c2[i] = pick(neutral, 0.0, clampRange(bb[i], -kMaxAxis, kMaxAxis));
             }
         });
+}
+
+[[gnu::always_inline]] inline void adaptBlocks(const Job& job) {
+    const MethodMatrices& m = *job.matrices;
+    forEachBlock(
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+            for (std::size_t i = 0; i < n; ++i) {
+                const Triple t = multiply(m.forward, b.c0[i], b.c1[i], b.c2[i]);
+                const Triple x = multiply(m.inverse, mapChannel(job.p, t.a),
+                                          mapChannel(job.q, t.b), mapChannel(job.r, t.c));
+                b.c0[i] = x.a, b.c1[i] = x.b, b.c2[i] = x.c;
+            }
+        });
+}
+
+// Each conversion is built once per instruction set; all builds give the same bits, as
+// none contracts multiply-adds.
+using BlockLoop = void (*)(const Job&);
+
+template <BlockLoop kLoop>
+[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,prefer-vector-width=256")]] void onAvx512(
+    const Job& job) {
+    kLoop(job);
+}
+
+template <BlockLoop kLoop>
+[[gnu::target("avx2")]] void onAvx2(const Job& job) {
+    kLoop(job);
+}
+
+template <BlockLoop kLoop>
+void onBaseline(const Job& job) {
+    kLoop(job);
+}
+
+template <BlockLoop kLoop>
+void run(Isa isa, const Job& job) {
+    switch (isa) {
+        case Isa::Avx512:
+            onAvx512<kLoop>(job);
+            return;
+        case Isa::Avx2:
+            onAvx2<kLoop>(job);
+            return;
+        case Isa::Baseline:
+            onBaseline<kLoop>(job);
+            return;
+    }
+}
+
+Job referenced(std::span<const ColorRecord> in, const PointRecord& white,
+               const PointRecord& black, ColorRecord* out) {
+    return {in, out, reference(white, black), Limit::Clamp, nullptr, {}, {}, {}};
+}
+
+}  // namespace
+
+ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
+    ColorRecord out = lab;
+    out.v[0] = lchLightness(lab.v[0], limit);
+    out.v[1] = lchChroma(lab.v[1], lab.v[2], limit);
+    out.v[2] = lchHue(lab.v[1], lab.v[2], out.v[1]);
+    return out;
+}
+
+void xyzToLab(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa) {
+    run<xyzToLabBlocks>(isa, referenced(in, white, black, out));
+}
+
+void labToXyz(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa) {
+    run<labToXyzBlocks>(isa, referenced(in, white, black, out));
+}
+
+void xyzToLch(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa) {
+    run<xyzToLchBlocks>(isa, referenced(in, white, black, out));
+}
+
+void lchToXyz(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa) {
+    run<lchToXyzBlocks>(isa, referenced(in, white, black, out));
+}
+
+void xyzToLuv(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa) {
+    run<xyzToLuvBlocks>(isa, referenced(in, white, black, out));
+}
+
+void luvToXyz(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa) {
+    run<luvToXyzBlocks>(isa, referenced(in, white, black, out));
+}
+
+void labToLch(std::span<const ColorRecord> in, Limit limit, ColorRecord* out, Isa isa) {
+    run<labToLchBlocks>(isa, {in, out, {}, limit, nullptr, {}, {}, {}});
+}
+
+void lchToLab(std::span<const ColorRecord> in, ColorRecord* out, Isa isa) {
+    run<lchToLabBlocks>(isa, {in, out, {}, Limit::Clamp, nullptr, {}, {}, {}});
+}
+
+void xyzToLab(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out) {
+    xyzToLab(in, white, black, out, hostIsa());
+}
+
+void labToXyz(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out) {
+    labToXyz(in, white, black, out, hostIsa());
+}
+
+void xyzToLch(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out) {
+    xyzToLch(in, white, black, out, hostIsa());
+}
+
+void lchToXyz(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out) {
+    lchToXyz(in, white, black, out, hostIsa());
+}
+
+void xyzToLuv(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out) {
+    xyzToLuv(in, white, black, out, hostIsa());
+}
+
+void luvToXyz(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out) {
+    luvToXyz(in, white, black, out, hostIsa());
+}
+
+void labToLch(std::span<const ColorRecord> in, Limit limit, ColorRecord* out) {
+    labToLch(in, limit, out, hostIsa());
+}
+
+void lchToLab(std::span<const ColorRecord> in, ColorRecord* out) {
+    lchToLab(in, out, hostIsa());
 }
 
 void xyzToYxy(std::span<const ColorRecord> in, ColorRecord* out) {
@@ -385,10 +503,8 @@ void pqrToXyz(std::span<const ColorRecord> in, std::int32_t method, ColorRecord*
     applyMatrix(in, methodMatrices(method).inverse, out);
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void adaptXyz(std::span<const ColorRecord> in,
-                                                                   const AdaptationWhites& whites,
-                                                                   std::int32_t method,
-                                                                   ColorRecord* out) {
+void adaptXyz(std::span<const ColorRecord> in, const AdaptationWhites& whites, std::int32_t method,
+              ColorRecord* out, Isa isa) {
     const bool same =
         std::memcmp(&whites.sourceWhite, &whites.destinationWhite, sizeof(PointRecord)) == 0 &&
         std::memcmp(&whites.sourceBlack, &whites.destinationBlack, sizeof(PointRecord)) == 0;
@@ -400,18 +516,13 @@ void pqrToXyz(std::span<const ColorRecord> in, std::int32_t method, ColorRecord*
     const auto pqr = [&](const PointRecord& p) { return multiply(m.forward, p.X, p.Y, p.Z); };
     const Triple w1 = pqr(whites.sourceWhite), k1 = pqr(whites.sourceBlack);
     const Triple w2 = pqr(whites.destinationWhite), k2 = pqr(whites.destinationBlack);
-    const ChannelMap p = channelMap(w1.a, k1.a, w2.a, k2.a);
-    const ChannelMap q = channelMap(w1.b, k1.b, w2.b, k2.b);
-    const ChannelMap rr = channelMap(w1.c, k1.c, w2.c, k2.c);
-    forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
-            for (std::size_t i = 0; i < n; ++i) {
-                const Triple t = multiply(m.forward, b.c0[i], b.c1[i], b.c2[i]);
-                const Triple x = multiply(m.inverse, mapChannel(p, t.a), mapChannel(q, t.b),
-                                          mapChannel(rr, t.c));
-                b.c0[i] = x.a, b.c1[i] = x.b, b.c2[i] = x.c;
-            }
-        });
+    run<adaptBlocks>(isa, {in, out, {}, Limit::Clamp, &m, channelMap(w1.a, k1.a, w2.a, k2.a),
+                           channelMap(w1.b, k1.b, w2.b, k2.b), channelMap(w1.c, k1.c, w2.c, k2.c)});
+}
+
+void adaptXyz(std::span<const ColorRecord> in, const AdaptationWhites& whites, std::int32_t method,
+              ColorRecord* out) {
+    adaptXyz(in, whites, method, out, hostIsa());
 }
 
 }  // namespace chromel
