@@ -40,6 +40,8 @@ struct Reference {
     double wx, wy, wz;  // white
     double kx, ky, kz;  // black
     double nx, ny, nz;  // white - black
+    double ix, iy, iz;  // 1 / (white - black)
+    bool reciprocals;   // whether ix, iy and iz are all finite
 };
 
 Reference reference(const PointRecord& white, const PointRecord& black) {
@@ -47,6 +49,8 @@ Reference reference(const PointRecord& white, const PointRecord& black) {
     r.wx = white.X, r.wy = white.Y, r.wz = white.Z;
     r.kx = black.X, r.ky = black.Y, r.kz = black.Z;
     r.nx = white.X - black.X, r.ny = white.Y - black.Y, r.nz = white.Z - black.Z;
+    r.ix = 1.0 / r.nx, r.iy = 1.0 / r.ny, r.iz = 1.0 / r.nz;
+    r.reciprocals = std::isfinite(r.ix) && std::isfinite(r.iy) && std::isfinite(r.iz);
     return r;
 }
 
@@ -58,12 +62,15 @@ Reference reference(const PointRecord& white, const PointRecord& black) {
     return (x == r.kx) & (y == r.ky) & (z == r.kz);
 }
 
-// The Lab companding function: linear near black, the cube root above.
+// The Lab companding function: linear near black, the cube root above. kFinite promises a
+// finite t, which saves the test for infinities.
+template <bool kFinite = false>
 [[gnu::always_inline]] inline double labF(double t) {
     const bool root = t > kEpsilon;
-    const bool finite = t <= kDoubleMax;
-    const double c = vmath::cbrtPositive(std::fabs(t));
+    const double c = vmath::cbrtPositive(t);  // discarded unless t is above the break
     const double linear = (kKappa * t + 16.0) * kInv116;
+    if constexpr (kFinite) return pick(root, c, linear);
+    const bool finite = t <= kDoubleMax;
     return pick(root, pick(finite, c, t), linear);
 }
 
@@ -75,14 +82,46 @@ struct Triple {
     double a, b, c;
 };
 
+// A component's ratio to the white, d / n: the quotient, or with kProducts the product
+// with the reciprocal, which differs from the quotient by an ulp or two.
+template <bool kProducts>
+[[gnu::always_inline]] inline double ratioTo(double d, double n, double inverse) {
+    if constexpr (kProducts)
+        return d * inverse;
+    else
+        return safeDiv(d, n);
+}
+
 // L*, a*, b* of a colour that is neither the white nor the black, before any clamp.
+// Products are taken only where productsSuffice, which also bounds the ratios.
+template <bool kProducts>
 [[gnu::always_inline]] inline Triple labOf(const Reference& r, double x, double y, double z) {
-    // Divided, not multiplied by reciprocals: a last-bit change of a ratio at the break
-    // would move f across the gap between its two pieces.
-    const double fx = labF(safeDiv(x - r.kx, r.nx));
-    const double fy = labF(safeDiv(y - r.ky, r.ny));
-    const double fz = labF(safeDiv(z - r.kz, r.nz));
+    const double fx = labF<kProducts>(ratioTo<kProducts>(x - r.kx, r.nx, r.ix));
+    const double fy = labF<kProducts>(ratioTo<kProducts>(y - r.ky, r.ny, r.iy));
+    const double fz = labF<kProducts>(ratioTo<kProducts>(z - r.kz, r.nz, r.iz));
     return {116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz)};
+}
+
+// A ratio whose last bit could move f across the gap between its two pieces, or too large
+// for the product to stand for the quotient.
+[[gnu::always_inline]] inline bool nearBreak(double ratio) {
+    const double offset = ratio - kEpsilon;
+    return !((pick(offset < 0.0, -offset, offset) > kEpsilon * 0x1p-44) &
+             (pick(ratio < 0.0, -ratio, ratio) < 0x1p900));
+}
+
+// Products are cheaper than quotients and give the quotients' bits wherever the ratios lie
+// away from the break; a block with any colour close to it takes quotients throughout.
+[[gnu::always_inline]] inline bool productsSuffice(const Reference& r, const Block& b,
+                                                   std::size_t n) {
+    if (!r.reciprocals) return false;
+    double near = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const bool any = nearBreak((b.c0[i] - r.kx) * r.ix) | nearBreak((b.c1[i] - r.ky) * r.iy) |
+                         nearBreak((b.c2[i] - r.kz) * r.iz);
+        near += pick(any, 1.0, 0.0);
+    }
+    return near == 0.0;
 }
 
 [[gnu::always_inline]] inline Triple xyzOfLab(const Reference& r, double l, double a, double b) {
@@ -194,22 +233,43 @@ struct Job {
     ChannelMap p, q, r;
 };
 
+// f of the ratios (v - k) / n of one component over a block. A loop of its own, short
+// enough for the processor to overlap the long dependency chains of several colours.
+template <bool kProducts>
+[[gnu::always_inline]] inline void companded(const double* __restrict v, double k, double n,
+                                             double inverse, double* __restrict f,
+                                             std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i)
+        f[i] = labF<kProducts>(ratioTo<kProducts>(v[i] - k, n, inverse));
+}
+
+template <bool kProducts>
+[[gnu::always_inline]] inline void xyzToLabBlock(const Reference& r, Block& b, std::size_t n) {
+    double fx[kBlock], fy[kBlock], fz[kBlock];
+    companded<kProducts>(b.c0, r.kx, r.nx, r.ix, fx, n);
+    companded<kProducts>(b.c1, r.ky, r.ny, r.iy, fy, n);
+    companded<kProducts>(b.c2, r.kz, r.nz, r.iz, fz, n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
+        const bool w = isWhite(r, x, y, z);
+        const bool k = isBlack(r, x, y, z);
+        const double l = clampRange(116.0 * fy[i] - 16.0, 0.0, 100.0);
+        const double a = clampRange(500.0 * (fx[i] - fy[i]), -kMaxAxis, kMaxAxis);
+        const double bb = clampRange(200.0 * (fy[i] - fz[i]), -kMaxAxis, kMaxAxis);
+        b.c0[i] = pick(w, 100.0, pick(k, 0.0, l));
+        b.c1[i] = pick(w | k, 0.0, a);
+        b.c2[i] = pick(w | k, 0.0, bb);
+    }
+}
+
 [[gnu::always_inline]] inline void xyzToLabBlocks(const Job& job) {
     const Reference& r = job.ref;
     forEachBlock(
         job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
-            for (std::size_t i = 0; i < n; ++i) {
-                const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
-                const bool w = isWhite(r, x, y, z);
-                const bool k = isBlack(r, x, y, z);
-                const Triple lab = labOf(r, x, y, z);
-                const double l = clampRange(lab.a, 0.0, 100.0);
-                const double a = clampRange(lab.b, -kMaxAxis, kMaxAxis);
-                const double bb = clampRange(lab.c, -kMaxAxis, kMaxAxis);
-                b.c0[i] = pick(w, 100.0, pick(k, 0.0, l));
-                b.c1[i] = pick(w | k, 0.0, a);
-                b.c2[i] = pick(w | k, 0.0, bb);
-            }
+            if (productsSuffice(r, b, n))
+                xyzToLabBlock<true>(r, b, n);
+            else
+                xyzToLabBlock<false>(r, b, n);
         });
 }
 
@@ -224,22 +284,30 @@ struct Job {
         });
 }
 
+template <bool kProducts>
+[[gnu::always_inline]] inline void xyzToLchBlock(const Reference& r, Block& b, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
+        const bool w = isWhite(r, x, y, z);
+        const bool k = isBlack(r, x, y, z);
+        const Triple lab = labOf<kProducts>(r, x, y, z);
+        const double c = lchChroma(lab.b, lab.c, Limit::None);
+        double h = pick(c == 0.0, 0.0, vmath::hueAngle(lab.b, lab.c));
+        h = pick(h > vmath::kTwoPi, h - vmath::kTwoPi, h);
+        b.c0[i] = pick(w, 100.0, pick(k, 0.0, lchLightness(lab.a, Limit::Clamp)));
+        b.c1[i] = pick(w | k, 0.0, lchChroma(lab.b, lab.c, Limit::Clamp));
+        b.c2[i] = pick(w | k, 0.0, h);
+    }
+}
+
 [[gnu::always_inline]] inline void xyzToLchBlocks(const Job& job) {
     const Reference& r = job.ref;
     forEachBlock(
         job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
-            for (std::size_t i = 0; i < n; ++i) {
-                const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
-                const bool w = isWhite(r, x, y, z);
-                const bool k = isBlack(r, x, y, z);
-                const Triple lab = labOf(r, x, y, z);
-                const double c = lchChroma(lab.b, lab.c, Limit::None);
-                double h = pick(c == 0.0, 0.0, vmath::hueAngle(lab.b, lab.c));
-                h = pick(h > vmath::kTwoPi, h - vmath::kTwoPi, h);
-                b.c0[i] = pick(w, 100.0, pick(k, 0.0, lchLightness(lab.a, Limit::Clamp)));
-                b.c1[i] = pick(w | k, 0.0, lchChroma(lab.b, lab.c, Limit::Clamp));
-                b.c2[i] = pick(w | k, 0.0, h);
-            }
+            if (productsSuffice(r, b, n))
+                xyzToLchBlock<true>(r, b, n);
+            else
+                xyzToLchBlock<false>(r, b, n);
         });
 }
 
@@ -336,8 +404,8 @@ struct Job {
         job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const Triple t = multiply(m.forward, b.c0[i], b.c1[i], b.c2[i]);
-                const Triple x = multiply(m.inverse, mapChannel(job.p, t.a),
-                                          mapChannel(job.q, t.b), mapChannel(job.r, t.c));
+                const Triple x = multiply(m.inverse, mapChannel(job.p, t.a), mapChannel(job.q, t.b),
+                                          mapChannel(job.r, t.c));
                 b.c0[i] = x.a, b.c1[i] = x.b, b.c2[i] = x.c;
             }
         });
@@ -348,7 +416,7 @@ struct Job {
 using BlockLoop = void (*)(const Job&);
 
 template <BlockLoop kLoop>
-[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,prefer-vector-width=256")]] void onAvx512(
+[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,prefer-vector-width=512")]] void onAvx512(
     const Job& job) {
     kLoop(job);
 }
@@ -378,8 +446,8 @@ void run(Isa isa, const Job& job) {
     }
 }
 
-Job referenced(std::span<const ColorRecord> in, const PointRecord& white,
-               const PointRecord& black, ColorRecord* out) {
+Job referenced(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+               ColorRecord* out) {
     return {in, out, reference(white, black), Limit::Clamp, nullptr, {}, {}, {}};
 }
 
@@ -516,8 +584,14 @@ void adaptXyz(std::span<const ColorRecord> in, const AdaptationWhites& whites, s
     const auto pqr = [&](const PointRecord& p) { return multiply(m.forward, p.X, p.Y, p.Z); };
     const Triple w1 = pqr(whites.sourceWhite), k1 = pqr(whites.sourceBlack);
     const Triple w2 = pqr(whites.destinationWhite), k2 = pqr(whites.destinationBlack);
-    run<adaptBlocks>(isa, {in, out, {}, Limit::Clamp, &m, channelMap(w1.a, k1.a, w2.a, k2.a),
-                           channelMap(w1.b, k1.b, w2.b, k2.b), channelMap(w1.c, k1.c, w2.c, k2.c)});
+    run<adaptBlocks>(isa, {in,
+                           out,
+                           {},
+                           Limit::Clamp,
+                           &m,
+                           channelMap(w1.a, k1.a, w2.a, k2.a),
+                           channelMap(w1.b, k1.b, w2.b, k2.b),
+                           channelMap(w1.c, k1.c, w2.c, k2.c)});
 }
 
 void adaptXyz(std::span<const ColorRecord> in, const AdaptationWhites& whites, std::int32_t method,

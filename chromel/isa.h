@@ -4,9 +4,8 @@
 
 namespace chromel {
 
-// Avx512 is AVX-512 F, VL, DQ and BW on 256-bit vectors: the mask registers and the
-// two-source permutes without 512-bit operations, which lower the clock of some CPUs and
-// cost more than they give in the record loops.
+// Avx512 needs AVX-512 F, VL, DQ and BW and works on 512-bit vectors. Records are split
+// and rebuilt by permutes and whole-record stores, never by gathers or scatters.
 enum class Isa { Baseline, Avx2, Avx512 };
 
 // The best set the CPU offers.
