@@ -106,8 +106,9 @@ template <bool kProducts>
 // for the product to stand for the quotient.
 [[gnu::always_inline]] inline bool nearBreak(double ratio) {
     const double offset = ratio - kEpsilon;
-    return !((pick(offset < 0.0, -offset, offset) > kEpsilon * 0x1p-44) &
-             (pick(ratio < 0.0, -ratio, ratio) < 0x1p900));
+    const bool away = pick(offset < 0.0, -offset, offset) > kEpsilon * 0x1p-44;
+    const bool moderate = pick(ratio < 0.0, -ratio, ratio) < 0x1p900;
+    return !(away & moderate);
 }
 
 // Products are cheaper than quotients and give the quotients' bits wherever the ratios lie
@@ -117,9 +118,10 @@ template <bool kProducts>
     if (!r.reciprocals) return false;
     double near = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
-        const bool any = nearBreak((b.c0[i] - r.kx) * r.ix) | nearBreak((b.c1[i] - r.ky) * r.iy) |
-                         nearBreak((b.c2[i] - r.kz) * r.iz);
-        near += pick(any, 1.0, 0.0);
+        const bool x = nearBreak((b.c0[i] - r.kx) * r.ix);
+        const bool y = nearBreak((b.c1[i] - r.ky) * r.iy);
+        const bool z = nearBreak((b.c2[i] - r.kz) * r.iz);
+        near += pick(x | y | z, 1.0, 0.0);
     }
     return near == 0.0;
 }
@@ -416,8 +418,7 @@ template <bool kProducts>
 using BlockLoop = void (*)(const Job&);
 
 template <BlockLoop kLoop>
-[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw,prefer-vector-width=512")]] void onAvx512(
-    const Job& job) {
+[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw")]] void onAvx512(const Job& job) {
     kLoop(job);
 }
 
