@@ -111,8 +111,8 @@ template <bool kProducts>
     return !(away & moderate);
 }
 
-// Products are cheaper than quotients and give the quotients' bits wherever the ratios lie
-// away from the break; a block with any colour close to it takes quotients throughout.
+// Products are much cheaper than quotients and, away from the break, land on the same
+// piece of f; a block with any ratio close to the break takes quotients throughout.
 [[gnu::always_inline]] inline bool productsSuffice(const Reference& r, const Block& b,
                                                    std::size_t n) {
     if (!r.reciprocals) return false;
@@ -235,8 +235,7 @@ struct Job {
     ChannelMap p, q, r;
 };
 
-// f of the ratios (v - k) / n of one component over a block. A loop of its own, short
-// enough for the processor to overlap the long dependency chains of several colours.
+// f of the ratios (v - k) / n of one component over a block.
 template <bool kProducts>
 [[gnu::always_inline]] inline void companded(const double* __restrict v, double k, double n,
                                              double inverse, double* __restrict f,
