@@ -82,26 +82,6 @@ struct Triple {
     double a, b, c;
 };
 
-// A component's ratio to the white, d / n: the quotient, or with kProducts the product
-// with the reciprocal, which differs from the quotient by an ulp or two.
-template <bool kProducts>
-[[gnu::always_inline]] inline double ratioTo(double d, double n, double inverse) {
-    if constexpr (kProducts)
-        return d * inverse;
-    else
-        return safeDiv(d, n);
-}
-
-// L*, a*, b* of a colour that is neither the white nor the black, before any clamp.
-// Products are taken only where productsSuffice, which also bounds the ratios.
-template <bool kProducts>
-[[gnu::always_inline]] inline Triple labOf(const Reference& r, double x, double y, double z) {
-    const double fx = labF<kProducts>(ratioTo<kProducts>(x - r.kx, r.nx, r.ix));
-    const double fy = labF<kProducts>(ratioTo<kProducts>(y - r.ky, r.ny, r.iy));
-    const double fz = labF<kProducts>(ratioTo<kProducts>(z - r.kz, r.nz, r.iz));
-    return {116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz)};
-}
-
 // A ratio whose last bit could move f across the gap between its two pieces, or too large
 // for the product to stand for the quotient.
 [[gnu::always_inline]] inline bool nearBreak(double ratio) {
@@ -109,21 +89,6 @@ template <bool kProducts>
     const bool away = pick(offset < 0.0, -offset, offset) > kEpsilon * 0x1p-44;
     const bool moderate = pick(ratio < 0.0, -ratio, ratio) < 0x1p900;
     return !(away & moderate);
-}
-
-// Products are much cheaper than quotients and, away from the break, land on the same
-// piece of f; a block with any ratio close to the break takes quotients throughout.
-[[gnu::always_inline]] inline bool productsSuffice(const Reference& r, const Block& b,
-                                                   std::size_t n) {
-    if (!r.reciprocals) return false;
-    double near = 0.0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const bool x = nearBreak((b.c0[i] - r.kx) * r.ix);
-        const bool y = nearBreak((b.c1[i] - r.ky) * r.iy);
-        const bool z = nearBreak((b.c2[i] - r.kz) * r.iz);
-        near += pick(x | y | z, 1.0, 0.0);
-    }
-    return near == 0.0;
 }
 
 [[gnu::always_inline]] inline Triple xyzOfLab(const Reference& r, double l, double a, double b) {
@@ -235,42 +200,58 @@ struct Job {
     ChannelMap p, q, r;
 };
 
-// f of the ratios (v - k) / n of one component over a block.
-template <bool kProducts>
-[[gnu::always_inline]] inline void companded(const double* __restrict v, double k, double n,
-                                             double inverse, double* __restrict f,
-                                             std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i)
-        f[i] = labF<kProducts>(ratioTo<kProducts>(v[i] - k, n, inverse));
-}
+// f of each component's ratio to the white, (v - k) / n, over a block. Products with the
+// reciprocals are much cheaper than the quotients and differ from them by an ulp or two,
+// which away from the break leaves f on the same piece; a block with any ratio close to
+// the break, or too large for the product to stand for the quotient, takes quotients.
+struct Companded {
+    double x[kBlock], y[kBlock], z[kBlock];
+};
 
-template <bool kProducts>
-[[gnu::always_inline]] inline void xyzToLabBlock(const Reference& r, Block& b, std::size_t n) {
-    double fx[kBlock], fy[kBlock], fz[kBlock];
-    companded<kProducts>(b.c0, r.kx, r.nx, r.ix, fx, n);
-    companded<kProducts>(b.c1, r.ky, r.ny, r.iy, fy, n);
-    companded<kProducts>(b.c2, r.kz, r.nz, r.iz, fz, n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
-        const bool w = isWhite(r, x, y, z);
-        const bool k = isBlack(r, x, y, z);
-        const double l = clampRange(116.0 * fy[i] - 16.0, 0.0, 100.0);
-        const double a = clampRange(500.0 * (fx[i] - fy[i]), -kMaxAxis, kMaxAxis);
-        const double bb = clampRange(200.0 * (fy[i] - fz[i]), -kMaxAxis, kMaxAxis);
-        b.c0[i] = pick(w, 100.0, pick(k, 0.0, l));
-        b.c1[i] = pick(w | k, 0.0, a);
-        b.c2[i] = pick(w | k, 0.0, bb);
+[[gnu::always_inline]] inline void compand(const Reference& r, const Block& b, std::size_t n,
+                                           Companded& f) {
+    double near = 1.0;
+    if (r.reciprocals) {
+        near = 0.0;
+        for (std::size_t i = 0; i < n; ++i) {
+            f.x[i] = (b.c0[i] - r.kx) * r.ix;
+            f.y[i] = (b.c1[i] - r.ky) * r.iy;
+            f.z[i] = (b.c2[i] - r.kz) * r.iz;
+            const bool x = nearBreak(f.x[i]), y = nearBreak(f.y[i]), z = nearBreak(f.z[i]);
+            near += pick(x | y | z, 1.0, 0.0);
+        }
     }
+    if (near == 0.0) {
+        for (double* t : {f.x, f.y, f.z})
+            for (std::size_t i = 0; i < n; ++i)
+                t[i] = labF<true>(t[i]);
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        f.x[i] = labF(safeDiv(b.c0[i] - r.kx, r.nx));
+    for (std::size_t i = 0; i < n; ++i)
+        f.y[i] = labF(safeDiv(b.c1[i] - r.ky, r.ny));
+    for (std::size_t i = 0; i < n; ++i)
+        f.z[i] = labF(safeDiv(b.c2[i] - r.kz, r.nz));
 }
 
 [[gnu::always_inline]] inline void xyzToLabBlocks(const Job& job) {
     const Reference& r = job.ref;
     forEachBlock(
         job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
-            if (productsSuffice(r, b, n))
-                xyzToLabBlock<true>(r, b, n);
-            else
-                xyzToLabBlock<false>(r, b, n);
+            Companded f;
+            compand(r, b, n, f);
+            for (std::size_t i = 0; i < n; ++i) {
+                const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
+                const bool w = isWhite(r, x, y, z);
+                const bool k = isBlack(r, x, y, z);
+                const double l = clampRange(116.0 * f.y[i] - 16.0, 0.0, 100.0);
+                const double a = clampRange(500.0 * (f.x[i] - f.y[i]), -kMaxAxis, kMaxAxis);
+                const double bb = clampRange(200.0 * (f.y[i] - f.z[i]), -kMaxAxis, kMaxAxis);
+                b.c0[i] = pick(w, 100.0, pick(k, 0.0, l));
+                b.c1[i] = pick(w | k, 0.0, a);
+                b.c2[i] = pick(w | k, 0.0, bb);
+            }
         });
 }
 
@@ -285,30 +266,25 @@ template <bool kProducts>
         });
 }
 
-template <bool kProducts>
-[[gnu::always_inline]] inline void xyzToLchBlock(const Reference& r, Block& b, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
-        const bool w = isWhite(r, x, y, z);
-        const bool k = isBlack(r, x, y, z);
-        const Triple lab = labOf<kProducts>(r, x, y, z);
-        const double c = lchChroma(lab.b, lab.c, Limit::None);
-        double h = pick(c == 0.0, 0.0, vmath::hueAngle(lab.b, lab.c));
-        h = pick(h > vmath::kTwoPi, h - vmath::kTwoPi, h);
-        b.c0[i] = pick(w, 100.0, pick(k, 0.0, lchLightness(lab.a, Limit::Clamp)));
-        b.c1[i] = pick(w | k, 0.0, lchChroma(lab.b, lab.c, Limit::Clamp));
-        b.c2[i] = pick(w | k, 0.0, h);
-    }
-}
-
 [[gnu::always_inline]] inline void xyzToLchBlocks(const Job& job) {
     const Reference& r = job.ref;
     forEachBlock(
         job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
-            if (productsSuffice(r, b, n))
-                xyzToLchBlock<true>(r, b, n);
-            else
-                xyzToLchBlock<false>(r, b, n);
+            Companded f;
+            compand(r, b, n, f);
+            for (std::size_t i = 0; i < n; ++i) {
+                const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
+                const bool w = isWhite(r, x, y, z);
+                const bool k = isBlack(r, x, y, z);
+                const double l = 116.0 * f.y[i] - 16.0;
+                const double a = 500.0 * (f.x[i] - f.y[i]), bb = 200.0 * (f.y[i] - f.z[i]);
+                const double c = lchChroma(a, bb, Limit::None);
+                double h = pick(c == 0.0, 0.0, vmath::hueAngle(a, bb));
+                h = pick(h > vmath::kTwoPi, h - vmath::kTwoPi, h);
+                b.c0[i] = pick(w, 100.0, pick(k, 0.0, lchLightness(l, Limit::Clamp)));
+                b.c1[i] = pick(w | k, 0.0, lchChroma(a, bb, Limit::Clamp));
+                b.c2[i] = pick(w | k, 0.0, h);
+            }
         });
 }
 
