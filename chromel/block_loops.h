@@ -72,6 +72,30 @@ template <typename Kernel>
     }
 }
 
+// Four-component blocks, for the CMYK and four-dimensional conversions: every component
+// of each colour is read into the block and all four are written back.
+struct Block4 {
+    double c[4][kBlock];
+};
+
+template <typename Kernel>
+[[gnu::always_inline]] inline void forEachBlock4(std::span<const ColorRecord> in, ColorRecord* out,
+                                                 Kernel&& kernel) {
+    Block4 b;
+    for (std::size_t base = 0; base < in.size(); base += kBlock) {
+        const std::size_t n = std::min(kBlock, in.size() - base);
+        const ColorRecord* src = in.data() + base;
+        for (std::size_t i = 0; i < n; ++i)
+            for (std::size_t k = 0; k < 4; ++k)
+                b.c[k][i] = src[i].v[k];
+        kernel(b, n);
+        ColorRecord* dst = out + base;
+        for (std::size_t i = 0; i < n; ++i)
+            for (std::size_t k = 0; k < 4; ++k)
+                dst[i].v[k] = b.c[k][i];
+    }
+}
+
 }  // namespace chromel
 
 #endif  // CHROMEL_BLOCK_LOOPS_H

@@ -310,6 +310,107 @@ CHROMEL_API double QelColor_CalcDeltaE944Munsell(const ColorRecord* lab1, const 
 CHROMEL_API double QelColor_DefaultDeltaEFunc(const ColorRecord* lab1,
                                               const ColorRecord* lab2) QEL_NOEXCEPT;
 
+/* Grid interpolation ------------------------------------------------------------------- */
+
+/* A node of a grid cell: its position (x, y, z, w; w only in 4D cells) and its value
+ * (three or four components). A 3D cell is 8 nodes, index 4 ix + 2 iy + iz; a 4D cell is
+ * the 3D cell at the lower w followed by the one at the upper w (16 nodes). */
+typedef struct GridNode {
+    ColorRecord position;
+    ColorRecord value;
+} GridNode;
+
+QEL_STATIC_ASSERT(sizeof(GridNode) == 64, "GridNode is two colour records");
+QEL_STATIC_ASSERT(offsetof(GridNode, value) == 32, "the value follows the position");
+
+/* TriLinear is tetrahedral interpolation, Linear a chain of linear steps; names without a
+ * scheme are TriLinear. inDims and outDims are 3 or 4: other values write nothing and
+ * return -1, as do null pointers with a non-zero count. Three-component results get 0.0 as
+ * their fourth double. A zero edge takes the lower node along that axis. Returns 0. */
+CHROMEL_API int32_t QelColor_ExtractColors_TriLinear(int32_t inDims, int32_t outDims,
+                                                     const GridNode* cell,
+                                                     const ColorRecord* points, uint32_t count,
+                                                     ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_Linear(int32_t inDims, int32_t outDims,
+                                                  const GridNode* cell, const ColorRecord* points,
+                                                  uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors(int32_t inDims, int32_t outDims, const GridNode* cell,
+                                           const ColorRecord* points, uint32_t count,
+                                           ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_TriLinear_3D3D(const GridNode* cell,
+                                                          const ColorRecord* points, uint32_t count,
+                                                          ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_TriLinear_3D4D(const GridNode* cell,
+                                                          const ColorRecord* points, uint32_t count,
+                                                          ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_TriLinear_4D3D(const GridNode* cell,
+                                                          const ColorRecord* points, uint32_t count,
+                                                          ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_TriLinear_4D4D(const GridNode* cell,
+                                                          const ColorRecord* points, uint32_t count,
+                                                          ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_Linear_3D3D(const GridNode* cell,
+                                                       const ColorRecord* points, uint32_t count,
+                                                       ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_Linear_3D4D(const GridNode* cell,
+                                                       const ColorRecord* points, uint32_t count,
+                                                       ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_Linear_4D3D(const GridNode* cell,
+                                                       const ColorRecord* points, uint32_t count,
+                                                       ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_Linear_4D4D(const GridNode* cell,
+                                                       const ColorRecord* points, uint32_t count,
+                                                       ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_3D3D(const GridNode* cell, const ColorRecord* points,
+                                                uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_3D4D(const GridNode* cell, const ColorRecord* points,
+                                                uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_4D3D(const GridNode* cell, const ColorRecord* points,
+                                                uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_4D4D(const GridNode* cell, const ColorRecord* points,
+                                                uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+/* One point. */
+CHROMEL_API int32_t QelColor_ExtractColor_TriLinear(int32_t inDims, int32_t outDims,
+                                                    const GridNode* cell, const ColorRecord* point,
+                                                    ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor(int32_t inDims, int32_t outDims, const GridNode* cell,
+                                          const ColorRecord* point, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_Linear(int32_t inDims, int32_t outDims,
+                                                 const GridNode* cell, const ColorRecord* point,
+                                                 ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_TriLinear_3D3D(const GridNode* cell,
+                                                         const ColorRecord* point,
+                                                         ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_3D3D(const GridNode* cell, const ColorRecord* point,
+                                               ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_Linear_3D3D(const GridNode* cell,
+                                                      const ColorRecord* point,
+                                                      ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_TriLinear_3D4D(const GridNode* cell,
+                                                         const ColorRecord* point,
+                                                         ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_3D4D(const GridNode* cell, const ColorRecord* point,
+                                               ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_Linear_3D4D(const GridNode* cell,
+                                                      const ColorRecord* point,
+                                                      ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_TriLinear_4D3D(const GridNode* cell,
+                                                         const ColorRecord* point,
+                                                         ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_4D3D(const GridNode* cell, const ColorRecord* point,
+                                               ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_Linear_4D3D(const GridNode* cell,
+                                                      const ColorRecord* point,
+                                                      ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_TriLinear_4D4D(const GridNode* cell,
+                                                         const ColorRecord* point,
+                                                         ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_4D4D(const GridNode* cell, const ColorRecord* point,
+                                               ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_Linear_4D4D(const GridNode* cell,
+                                                      const ColorRecord* point,
+                                                      ColorRecord* out) QEL_NOEXCEPT;
+
 #ifdef __cplusplus
 }
 #endif
