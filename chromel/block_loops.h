@@ -85,14 +85,20 @@ template <typename Kernel>
     for (std::size_t base = 0; base < in.size(); base += kBlock) {
         const std::size_t n = std::min(kBlock, in.size() - base);
         const ColorRecord* src = in.data() + base;
-        for (std::size_t i = 0; i < n; ++i)
-            for (std::size_t k = 0; k < 4; ++k)
-                b.c[k][i] = src[i].v[k];
+        for (std::size_t i = 0; i < n; ++i) {
+            b.c[0][i] = src[i].v[0];
+            b.c[1][i] = src[i].v[1];
+            b.c[2][i] = src[i].v[2];
+            b.c[3][i] = src[i].v[3];
+        }
         kernel(b, n);
         ColorRecord* dst = out + base;
-        for (std::size_t i = 0; i < n; ++i)
-            for (std::size_t k = 0; k < 4; ++k)
-                dst[i].v[k] = b.c[k][i];
+        for (std::size_t i = 0; i < n; ++i) {
+            dst[i].v[0] = b.c[0][i];
+            dst[i].v[1] = b.c[1][i];
+            dst[i].v[2] = b.c[2][i];
+            dst[i].v[3] = b.c[3][i];
+        }
     }
 }
 

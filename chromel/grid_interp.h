@@ -52,16 +52,30 @@ namespace grid {
 
 using vmath::pick;
 
-// a[o] for the origin whose mirror bits are mx (4), my (2), mz (1).
-[[gnu::always_inline]] inline double byOrigin(const double* a, bool mx, bool my, bool mz) {
-    const double a0 = pick(mz, a[1], a[0]), a1 = pick(mz, a[3], a[2]);
-    const double a2 = pick(mz, a[5], a[4]), a3 = pick(mz, a[7], a[6]);
-    return pick(mx, pick(my, a3, a2), pick(my, a1, a0));
+// Eight per-origin values as separate scalars: the compiler keeps them in registers, where
+// selecting among them vectorises (a select between two array entries would become a
+// load from a selected address, which does not).
+struct Eight {
+    double a0, a1, a2, a3, a4, a5, a6, a7;
+};
+
+[[gnu::always_inline]] inline Eight eight(const double* a) {
+    return {a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]};
+}
+
+// The value for the origin whose mirror bits are mx (4), my (2), mz (1).
+[[gnu::always_inline]] inline double byOrigin(const Eight& e, bool mx, bool my, bool mz) {
+    const double b0 = pick(mz, e.a1, e.a0), b1 = pick(mz, e.a3, e.a2);
+    const double b2 = pick(mz, e.a5, e.a4), b3 = pick(mz, e.a7, e.a6);
+    return pick(mx, pick(my, b3, b2), pick(my, b1, b0));
 }
 
 // Offset over edge, as a fraction of the edge; a zero edge keeps the lower node.
+// Written without a select on the quotient: for an edge fixed over the loop the compiler
+// would keep that select's condition scalar, and the loop would not vectorise.
 [[gnu::always_inline]] inline double fraction(double offset, double edge) {
-    return pick(edge == 0.0, 0.0, offset / edge);
+    const bool zero = edge == 0.0;
+    return (offset * pick(zero, 0.0, 1.0)) / pick(zero, 1.0, edge);
 }
 
 // Tetrahedral interpolation over a block: the fractions along the three edges from the
@@ -69,16 +83,22 @@ using vmath::pick;
 // each node's weight follows from their order. Mirror = false serves blocks without a
 // negative coordinate. Writes Out components into out[0..Out-1].
 template <int Out, bool Mirror>
-[[gnu::always_inline]] inline void tetrahedralKernel(const Cube& c, const double* __restrict px,
+[[gnu::always_inline]] inline void tetrahedralKernel(const Cube& cube, const double* __restrict px,
                                                      const double* __restrict py,
                                                      const double* __restrict pz,
                                                      double* const* out, std::size_t n) {
+    const Cube c = cube;  // a local copy: the output rows cannot alias it
+    // Results gather in a local array: writes through `out` would need run-time alias
+    // checks, which fail for adjacent rows, and the loop would run unvectorised.
+    double res[Out][kBlock];
+    const Eight x0 = eight(c.x0), ex = eight(c.ex), y0 = eight(c.y0), ey = eight(c.ey),
+                z0 = eight(c.z0), ez = eight(c.ez);
     for (std::size_t i = 0; i < n; ++i) {
-        const bool mx = Mirror && px[i] < 0.0, my = Mirror && py[i] < 0.0,
-                   mz = Mirror && pz[i] < 0.0;
-        const double tx = fraction(px[i] - byOrigin(c.x0, mx, my, mz), byOrigin(c.ex, mx, my, mz));
-        const double ty = fraction(py[i] - byOrigin(c.y0, mx, my, mz), byOrigin(c.ey, mx, my, mz));
-        const double tz = fraction(pz[i] - byOrigin(c.z0, mx, my, mz), byOrigin(c.ez, mx, my, mz));
+        const bool mx = Mirror & (px[i] < 0.0), my = Mirror & (py[i] < 0.0),
+                   mz = Mirror & (pz[i] < 0.0);
+        const double tx = fraction(px[i] - byOrigin(x0, mx, my, mz), byOrigin(ex, mx, my, mz));
+        const double ty = fraction(py[i] - byOrigin(y0, mx, my, mz), byOrigin(ey, mx, my, mz));
+        const double tz = fraction(pz[i] - byOrigin(z0, mx, my, mz), byOrigin(ez, mx, my, mz));
         // Weights of the mirrored cube's nodes; only the tetrahedron's four are non-zero.
         double w[8];
         w[0] = 1.0 - std::max(tx, std::max(ty, tz));
@@ -92,6 +112,7 @@ template <int Out, bool Mirror>
         if constexpr (Mirror) {
             // Node i of the cube carries the weight of mirrored node i ^ o.
             auto swapIf = [&](bool m, int bit) __attribute__((always_inline)) {
+#pragma GCC unroll 8
                 for (int k = 0; k < 8; ++k) {
                     if (k & bit) continue;
                     const double lo = w[k], hi = w[k | bit];
@@ -103,21 +124,28 @@ template <int Out, bool Mirror>
             swapIf(my, 2);
             swapIf(mz, 1);
         }
+#pragma GCC unroll 4
         for (int k = 0; k < Out; ++k) {
             const double* v = c.v[k];
-            out[k][i] = ((w[0] * v[0] + w[1] * v[1]) + (w[2] * v[2] + w[3] * v[3])) +
+            res[k][i] = ((w[0] * v[0] + w[1] * v[1]) + (w[2] * v[2] + w[3] * v[3])) +
                         ((w[4] * v[4] + w[5] * v[5]) + (w[6] * v[6] + w[7] * v[7]));
         }
     }
+    for (int k = 0; k < Out; ++k)
+        std::copy_n(res[k], n, out[k]);
 }
 
 // Linear chain over a block: along x on the four x edges, along y between the results,
 // along z between those two.
 template <int Out>
-[[gnu::always_inline]] inline void linearBlock(const Cube& c, const double* __restrict px,
+[[gnu::always_inline]] inline void linearBlock(const Cube& cube, const double* __restrict px,
                                                const double* __restrict py,
                                                const double* __restrict pz, double* const* out,
                                                std::size_t n) {
+    const Cube c = cube;
+    // Results gather in a local array: writes through `out` would need run-time alias
+    // checks, which fail for adjacent rows, and the loop would run unvectorised.
+    double res[Out][kBlock];
     for (std::size_t i = 0; i < n; ++i) {
         const double ta = fraction(px[i] - c.x[0], c.x[4] - c.x[0]);
         const double tb = fraction(px[i] - c.x[2], c.x[6] - c.x[2]);
@@ -130,6 +158,7 @@ template <int Out>
         const double tab = fraction(py[i] - ya, yb - ya);
         const double tcd = fraction(py[i] - yc, yd - yc);
         const double tz = fraction(pz[i] - c.z[0], c.z[7] - c.z[0]);
+#pragma GCC unroll 4
         for (int k = 0; k < Out; ++k) {
             const double* v = c.v[k];
             const double a = (1.0 - ta) * v[0] + ta * v[4];
@@ -138,9 +167,11 @@ template <int Out>
             const double d = (1.0 - td) * v[3] + td * v[7];
             const double ab = (1.0 - tab) * a + tab * b;
             const double cd = (1.0 - tcd) * cc + tcd * d;
-            out[k][i] = (1.0 - tz) * ab + tz * cd;
+            res[k][i] = (1.0 - tz) * ab + tz * cd;
         }
     }
+    for (int k = 0; k < Out; ++k)
+        std::copy_n(res[k], n, out[k]);
 }
 
 // Whether any point of the block lies below zero on an axis, so that mirroring applies.

@@ -84,10 +84,11 @@ constexpr RgbSpace kWideGamutRgb{kWideToRgb, inverseWith(kWideToRgb, determinant
 
 // Linear [0, 1] to encoded 0-255; the limits map exactly onto 0 and 255.
 [[gnu::always_inline]] inline double encode(double v, double invGamma) {
-    const double limited = pick(v <= 0.0, 0.0, pick(v >= 1.0, 1.0, v));
-    const double curve = 1.055 * vmath::pow(limited, invGamma) - 0.055;
-    const double e = pick(limited > kEncodeBreak, curve, 12.92 * limited);
-    return pick(limited == 1.0, 255.0, e * 255.0);
+    const double limited = std::min(std::max(v, 0.0), 1.0);
+    // 1.055 p - 0.055, written so that p = 1 gives exactly 1.
+    const double p = vmath::pow(limited, invGamma);
+    const double curve = p + 0.055 * (p - 1.0);
+    return 255.0 * pick(limited > kEncodeBreak, curve, 12.92 * limited);
 }
 
 // Encoded 0-255 to linear; values outside 0-255 go through unlimited.
