@@ -120,11 +120,13 @@ constexpr RgbSpace kWideGamutRgb{kWideToRgb, inverseWith(kWideToRgb, determinant
         in, out, [&](Block4 & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const auto rgb = apply(m, b.c[0][i], b.c[1][i], b.c[2][i]);
-                b.c[0][i] = encode(rgb[0], invGamma);
-                b.c[1][i] = encode(rgb[1], invGamma);
-                b.c[2][i] = encode(rgb[2], invGamma);
+                b.c[0][i] = rgb[0], b.c[1][i] = rgb[1], b.c[2][i] = rgb[2];
                 b.c[3][i] = 0.0;
             }
+            // One channel per loop: a single power keeps to the registers.
+            for (auto* row : {b.c[0], b.c[1], b.c[2]})
+                for (std::size_t i = 0; i < n; ++i)
+                    row[i] = encode(row[i], invGamma);
         });
 }
 
@@ -135,9 +137,11 @@ constexpr RgbSpace kWideGamutRgb{kWideToRgb, inverseWith(kWideToRgb, determinant
     const Matrix m = space.toXyz;
     forEachBlock(
         in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+            for (auto* row : {b.c0, b.c1, b.c2})
+                for (std::size_t i = 0; i < n; ++i)
+                    row[i] = decode(row[i], gamma);
             for (std::size_t i = 0; i < n; ++i) {
-                const auto xyz = apply(m, decode(b.c0[i], gamma), decode(b.c1[i], gamma),
-                                       decode(b.c2[i], gamma));
+                const auto xyz = apply(m, b.c0[i], b.c1[i], b.c2[i]);
                 b.c0[i] = xyz[0], b.c1[i] = xyz[1], b.c2[i] = xyz[2];
             }
         });
