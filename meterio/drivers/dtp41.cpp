@@ -53,7 +53,8 @@ std::string_view skipBlanks(std::string_view text) {
 std::optional<std::uint32_t> leadingNumber(std::string_view answer, int base) {
     answer = skipBlanks(answer);
     std::uint32_t value = 0;
-    const auto [end, ec] = std::from_chars(answer.data(), answer.data() + answer.size(), value, base);
+    const auto [end, ec] =
+        std::from_chars(answer.data(), answer.data() + answer.size(), value, base);
     if (ec != std::errc() || end == answer.data()) return std::nullopt;
     return value;
 }
@@ -295,8 +296,7 @@ Result skipToPrompt(Dtp41Record& record) {
     do {
         std::uint8_t byte = 0;
         std::size_t got = 0;
-        if (!serial::SerialRead(*record.port, 0, 1, &byte, &got))
-            return Result::CommunicationError;
+        if (!serial::SerialRead(*record.port, 0, 1, &byte, &got)) return Result::CommunicationError;
         if (got == 0) {
             record.port->waitReadable(1);
             continue;
@@ -310,8 +310,8 @@ Result skipToPrompt(Dtp41Record& record) {
 
 // One strip transfer: the answer of `mode` into a buffer sized for the longest strip, parsed
 // into at most `capacity` patches of `perLine` values.
-Result transfer(Dtp41Record& record, std::uint32_t mode, std::size_t perLine,
-                std::size_t lineBytes, std::uint32_t capacity, std::uint32_t& count,
+Result transfer(Dtp41Record& record, std::uint32_t mode, std::size_t perLine, std::size_t lineBytes,
+                std::uint32_t capacity, std::uint32_t& count,
                 const std::function<void(std::uint32_t, std::span<const double>)>& store) {
     std::vector<std::uint8_t> buffer;
     const std::size_t size = kMostPatches * lineBytes + kAnswerTail;
@@ -320,8 +320,7 @@ Result transfer(Dtp41Record& record, std::uint32_t mode, std::size_t perLine,
     } catch (const std::bad_alloc&) {
         return Result::NoMemory;
     }
-    const Result sent =
-        exchangeInto(record, dtp41::transferCommand(mode), buffer.data(), size);
+    const Result sent = exchangeInto(record, dtp41::transferCommand(mode), buffer.data(), size);
     const std::string_view text = textOf(buffer.data(), size);
     if (sent == Result::CommunicationError && text.size() == size) {
         // Longer than any strip: garbled. Read it to its end so the next command starts clean.
@@ -619,11 +618,11 @@ Result Dtp41ScanStrip(Dtp41Record& record, std::uint32_t kind, std::uint32_t cap
     const double scale = colorScale(record);
     std::uint32_t patches = 0;
     if (kind != kReadDensity) {
-        if (const Result r = transfer(record, *mode, dtp41::kColorValues, kColorLineBytes,
-                                      capacity, patches,
-                                      [&](std::uint32_t i, std::span<const double> v) {
-                                          storeColor(v, scale, out + i * stride);
-                                      });
+        if (const Result r =
+                transfer(record, *mode, dtp41::kColorValues, kColorLineBytes, capacity, patches,
+                         [&](std::uint32_t i, std::span<const double> v) {
+                             storeColor(v, scale, out + i * stride);
+                         });
             r != Result::Ok)
             return r;
     }
@@ -650,7 +649,8 @@ Result Dtp41ScanStripSpectra(Dtp41Record& record, std::uint32_t capacity,
     std::uint32_t patches = 0;
     if (const Result r = transfer(
             record, dtp41::kModeSpectrum, dtp41::kSpectrumValues, kSpectrumLineBytes, capacity,
-            patches, [&](std::uint32_t i, std::span<const double> v) { storeSpectrum(v, spectra[i]); });
+            patches,
+            [&](std::uint32_t i, std::span<const double> v) { storeSpectrum(v, spectra[i]); });
         r != Result::Ok)
         return r;
     if (count) *count = patches;
@@ -743,8 +743,8 @@ public:
         if (request.mode == kDtp41Transfer)
             return Dtp41ScanStripSpectra(m_record, request.limit, callback(progress),
                                          request.sampleCount, spectra);
-        return Dtp41ReadPatchSpectrum(m_record, request.expected, request.index,
-                                      callback(progress), *spectra);
+        return Dtp41ReadPatchSpectrum(m_record, request.expected, request.index, callback(progress),
+                                      *spectra);
     }
 
     Result waitForKey(const WaitRequest& request, Progress& progress,

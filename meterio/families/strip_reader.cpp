@@ -164,8 +164,8 @@ uint32_t QelStripReader_ScanSpotSpectrum(ReaderHandle handle, uint32_t index,
     return meterio::withRecord(handle, [&](ReaderRecord& record) {
         if (result == nullptr) return Result::GeneralFailure;
         meterio::Progress p(progress);
-        return record.driver->readSpectra(
-            meterio::spotRead(record, meterio::kReadColorant, index), p, result);
+        return record.driver->readSpectra(meterio::spotRead(record, meterio::kReadColorant, index),
+                                          p, result);
     });
 }
 
@@ -210,11 +210,9 @@ uint32_t QelStripReader_ScanStrip(ReaderHandle, uint32_t, ProgressCallback, uint
 uint32_t QelStripReader_ScanStrip2(ReaderHandle, uint32_t, ProgressCallback, uint32_t*,
                                    DensityRecord*) noexcept
     __attribute__((alias("QelStripReader_ScanStripDensities")));
-uint32_t QelStripReader_ScanSpot(ReaderHandle, uint32_t, ProgressCallback,
-                                 ColorantRecord*) noexcept
+uint32_t QelStripReader_ScanSpot(ReaderHandle, uint32_t, ProgressCallback, ColorantRecord*) noexcept
     __attribute__((alias("QelStripReader_ScanSpotColorant")));
-uint32_t QelStripReader_ScanSpot2(ReaderHandle, uint32_t, ProgressCallback,
-                                  DensityRecord*) noexcept
+uint32_t QelStripReader_ScanSpot2(ReaderHandle, uint32_t, ProgressCallback, DensityRecord*) noexcept
     __attribute__((alias("QelStripReader_ScanSpotDensity")));
 
 }  // extern "C"
