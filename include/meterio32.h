@@ -43,11 +43,14 @@ extern "C" {
 
 /* Records ----------------------------------------------------------------------------- */
 
-/* Opaque reader id, valid from a successful Open to a successful Close. */
+/* Opaque reader id, valid from a successful Open to a successful Close. After a failed Close
+ * every operation on the reader gives METERIO_GENERAL_FAILURE and the next Close frees it. */
 typedef uint32_t ReaderHandle;
 
 /* Called on every wait turn: -1 pure poll, 0 measurement start, 1000..10000 progress in
- * hundredths of a percent, -100 serial reply wait. What cancels depends on the driver. */
+ * hundredths of a percent, -100 serial reply wait. What cancels depends on the driver.
+ * A callback must not call into the reader that called it: any function given that reader's
+ * handle (Close included) returns METERIO_GENERAL_FAILURE there. Other readers may be used. */
 typedef int32_t (*ProgressCallback)(int32_t progress);
 
 typedef struct MeasureParams {

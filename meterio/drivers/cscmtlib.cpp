@@ -47,7 +47,10 @@ struct CscmtlibInfo {
     std::uint32_t unitId;
     char model[kModelTextBytes];
 };
+// What the caller's buffer must hold: two words and the text, without the struct's padding.
+constexpr std::size_t kCscmtlibInfoBytes = offsetof(CscmtlibInfo, model) + kModelTextBytes;
 static_assert(offsetof(CscmtlibInfo, model) == 8);
+static_assert(kCscmtlibInfoBytes == 58);
 static_assert(sizeof(CscmtlibInfo) <= sizeof(DeviceInfo));
 
 class CscmtlibDriver final : public Driver {
@@ -198,7 +201,7 @@ public:
             g(m_api.getModelName(model, static_cast<std::int32_t>(sizeof model))) != Result::Ok)
             return Result::DeviceError;
         std::memcpy(record.model, model, kModelTextBytes);
-        std::memcpy(info.bytes, &record, sizeof record);
+        std::memcpy(info.bytes, &record, kCscmtlibInfoBytes);
         return Result::Ok;
     }
 
