@@ -259,19 +259,20 @@ std::string_view textOf(const std::uint8_t* buffer, std::size_t capacity) {
 
 // Sends `command` with CR LF and collects its answer up to the prompt line into `buffer`,
 // which holds `capacity` bytes plus a terminating zero.
+// -1 from `poll`, called with -100 on every turn, ends the wait with Cancelled.
 Result exchangeInto(Dtp41Record& record, std::string_view command, std::uint8_t* buffer,
-                    std::size_t capacity, std::uint32_t timeoutMs = kAnswerTimeoutMs,
-                    const serial::Callback& idle = {}) {
+                    std::size_t capacity, const serial::Callback& poll = {}) {
     std::memset(buffer, 0, capacity + 1);
     if (!record.port) return Result::CommunicationError;
     std::string line(command);
     line += "\r\n";
     return serial::SerialExchange(*record.port, line, dtp41::kPromptLine, 1, capacity, buffer,
-                                  timeoutMs, 0, idle, *record.clock);
+                                  kAnswerTimeoutMs, 0, poll, *record.clock,
+                                  serial::IdleStop::MinusOneStops);
 }
 
-Result exchange(Dtp41Record& record, std::string_view command, const serial::Callback& idle = {}) {
-    return exchangeInto(record, command, record.reply.data(), kCapacity, kAnswerTimeoutMs, idle);
+Result exchange(Dtp41Record& record, std::string_view command, const serial::Callback& poll = {}) {
+    return exchangeInto(record, command, record.reply.data(), kCapacity, poll);
 }
 
 std::string_view replyText(const Dtp41Record& record) {
@@ -378,14 +379,8 @@ double colorScale(const Dtp41Record& record) {
 enum class Poll { Idle, Reading, Failed };
 
 Result pollReading(Dtp41Record& record, const serial::Callback& poll, Poll& state) {
-    bool stopped = false;
-    const serial::Callback idle = [&](std::int32_t value) {
-        const std::int32_t answer = poll ? poll(value) : 0;
-        if (answer == kStop) stopped = true;
-        return answer;
-    };
-    const Result sent = exchange(record, "br", idle);
-    if (stopped) return Result::Cancelled;
+    const Result sent = exchange(record, "br", poll);
+    if (sent == Result::Cancelled) return sent;
     state = Poll::Idle;
     if (dtp41::answerOk(replyText(record))) return Result::Ok;
     const Result error = Dtp41ErrorQuery(record);

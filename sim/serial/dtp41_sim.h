@@ -37,8 +37,9 @@ struct Dtp41State {
     std::uint32_t secondNumber = 4242;   // "04sn"
     std::string bootVersion = "BOOTCODE V1.08B12";   // date at 13: 1998-11-12
     std::string softVersion = "FIRMWARE V2.059C03";  // date at 14: 1999-12-03
-    std::map<std::uint8_t, std::uint8_t> registers;  // written configuration registers
-    std::string definition;                          // last "ds" command
+    // Configuration registers: D50 with 2 degrees, ANSI T, Lab until written.
+    std::map<std::uint8_t, std::uint8_t> registers{{0x16, 0x04}, {0x17, 0x03}, {0x18, 0x04}};
+    std::string definition;  // last "ds" command
 };
 
 class Dtp41Sim final : public LineInstrument {

@@ -8,11 +8,13 @@
 #include <memory>
 
 #include "meterio/drivers/cscmtlib.h"
+#include "meterio/drivers/dtp41.h"
 #include "meterio/drivers/eye_one.h"
 #include "meterio/drivers/spot_head.h"
 #include "meterio/frame/frame.h"
 #include "platform/module.h"
 #include "sim/cscmtlib/sim_cscmtlib.h"
+#include "sim/serial/dtp41_sim.h"
 #include "sim/serial/pty_simulator.h"
 #include "sim/serial/spot_head_sim.h"
 
@@ -41,6 +43,17 @@ struct SpotHeadBench final : Bench {
     sim::PtySimulator pty{head};
     std::unique_ptr<sim::SerialPortsEnvironment> env;
     SpotHeadBench() {
+        if (pty.start())
+            env = std::make_unique<sim::SerialPortsEnvironment>(
+                std::vector<std::string>{pty.devicePath()});
+    }
+};
+
+struct Dtp41Bench final : Bench {
+    sim::Dtp41Sim dtp41;
+    sim::PtySimulator pty{dtp41};
+    std::unique_ptr<sim::SerialPortsEnvironment> env;
+    Dtp41Bench() {
         if (pty.start())
             env = std::make_unique<sim::SerialPortsEnvironment>(
                 std::vector<std::string>{pty.devicePath()});
@@ -78,6 +91,7 @@ const DriverRow kDrivers[] = {
      9600,
      128,
      &bench<SpotHeadBench>},
+    {"DTP41", Family::Strip, {0, &makeDtp41Driver, 0}, "COM101:", 9600, 48, &bench<Dtp41Bench>},
 };
 
 // The real driver of the row, whose close reports a failure after doing its work.

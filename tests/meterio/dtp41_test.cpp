@@ -364,6 +364,13 @@ TEST_F(Dtp41Test, AStopInEitherPhaseEndsTheWait) {
               Result::Cancelled);
     EXPECT_EQ(taken, 0);
 
+    // Idle, while an answer to "br" is awaited.
+    m_pty.inject({Fault::Silence, "br"});
+    EXPECT_EQ(meterio::Dtp41WaitReading(
+                  m_record, meterio::kNoTimeout, 0, 0, 0,
+                  [](std::int32_t v) { return v == -100 ? -1 : 0; }, &taken),
+              Result::Cancelled);
+
     // Reading: a turn after the reading callback.
     m_sim.update([](sim::Dtp41State& s) { s.readingCompletes = false; });
     m_sim.pullStrip();
