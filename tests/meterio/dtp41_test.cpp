@@ -334,10 +334,16 @@ TEST_F(Dtp41Test, ReadingsThatFailOrNeverEnd) {
               Result::DeviceError);
     EXPECT_EQ(taken, 0);
 
-    m_sim.update([](sim::Dtp41State& s) {
-        s.readingCompletes = true;
-        s.readingStatus = 0x28;
-    });
+    // The state wait ends at a completed reading only when state 1 is wanted.
+    m_sim.update([](sim::Dtp41State& s) { s.readingCompletes = true; });
+    m_sim.pullStrip();
+    EXPECT_EQ(meterio::Dtp41WaitReadingState(m_record, meterio::kNoTimeout, 0, 0, 0, 0, {}),
+              Result::DeviceError);
+    m_sim.pullStrip();
+    EXPECT_EQ(meterio::Dtp41WaitReadingState(m_record, meterio::kNoTimeout, 0, 0, 0, 1, {}),
+              Result::Ok);
+
+    m_sim.update([](sim::Dtp41State& s) { s.readingStatus = 0x28; });
     m_sim.pullStrip();
     EXPECT_EQ(meterio::Dtp41WaitReading(m_record, meterio::kNoTimeout, 0, 0, 0, {}, &taken),
               Result::MeasurementError);
