@@ -576,7 +576,7 @@ Result EyeOneDriver::readValues(const ReadRequest& request, Progress& progress, 
             return Result::GeneralFailure;
     }
     if (r != Result::Ok) return r;
-    if (request.sampleCount != nullptr) *request.sampleCount = limit;
+    if (request.sampleCount != nullptr) *request.sampleCount = request.expected;
     return progress.cancels(kProgressDone) ? Result::Cancelled : Result::Ok;
 }
 
@@ -600,7 +600,7 @@ Result EyeOneDriver::readSpectra(const ReadRequest& request, Progress& progress,
             out.values[s] =
                 scaled ? static_cast<double>(values[s]) * 0.01 : static_cast<double>(values[s]);
     }
-    if (request.sampleCount != nullptr) *request.sampleCount = limit;
+    if (request.sampleCount != nullptr) *request.sampleCount = request.expected;
     return progress.cancels(kProgressDone) ? Result::Cancelled : Result::Ok;
 }
 

@@ -136,8 +136,11 @@ TEST_F(StripReader, EyeOneStripDeliversTheDefinedPatchesOrNothing) {
     EXPECT_EQ(count, 99u);
     EXPECT_EQ(std::memcmp(before.data(), untouched.data(), sizeof(ColorantRecord) * 6), 0);
 
-    // Fewer records than the strip holds: only those are written and counted.
+    // Room for fewer records than the strip holds: only those are written; the count is the
+    // strip's.
     ASSERT_EQ(QelStripReader_DefineStrip(m_handle, &four), METERIO_OK);
+    both[2].colorant.values[0] = -1.0;
     ASSERT_EQ(QelStripReader_ScanStripEx(m_handle, 2, nullptr, &count, both.data()), METERIO_OK);
-    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(count, 4u);
+    EXPECT_EQ(both[2].colorant.values[0], -1.0);
 }
