@@ -702,13 +702,13 @@ class Dtp41Driver final : public Driver {
 public:
     Result open(const OpenArgs& args, Progress& progress) override {
         if (args.portName.size() >= serial::kPortNameSize) return Result::GeneralFailure;
-        return Dtp41Open(m_record, args.portName, args.baudRate, callback(progress));
+        return Dtp41Open(m_record, args.portName, args.baudRate, serial::callbackOf(progress));
     }
 
     Result close() override { return Dtp41Close(m_record); }
 
     Result calibrateWhite(const CalibrateRequest&, Progress& progress) override {
-        return Dtp41CalibrateWhite(m_record, callback(progress));
+        return Dtp41CalibrateWhite(m_record, serial::callbackOf(progress));
     }
 
     Result setParams(const MeasureParams& params) override {
@@ -727,37 +727,33 @@ public:
 
     Result readValues(const ReadRequest& request, Progress& progress, void* records) override {
         if (request.mode == kDtp41Transfer)
-            return Dtp41ScanStrip(m_record, request.kind, request.limit, callback(progress),
-                                  request.sampleCount, records);
+            return Dtp41ScanStrip(m_record, request.kind, request.limit,
+                                  serial::callbackOf(progress), request.sampleCount, records);
         return Dtp41ReadPatch(m_record, request.kind, request.expected, request.index,
-                              callback(progress), records);
+                              serial::callbackOf(progress), records);
     }
 
     Result readSpectra(const ReadRequest& request, Progress& progress,
                        SpectrumRecord* spectra) override {
         if (request.mode == kDtp41Transfer)
-            return Dtp41ScanStripSpectra(m_record, request.limit, callback(progress),
+            return Dtp41ScanStripSpectra(m_record, request.limit, serial::callbackOf(progress),
                                          request.sampleCount, spectra);
-        return Dtp41ReadPatchSpectrum(m_record, request.expected, request.index, callback(progress),
-                                      *spectra);
+        return Dtp41ReadPatchSpectrum(m_record, request.expected, request.index,
+                                      serial::callbackOf(progress), *spectra);
     }
 
     Result waitForKey(const WaitRequest& request, Progress& progress,
                       std::uint8_t* taken) override {
         return Dtp41WaitReading(m_record, request.timeoutMs, request.callbackValue, 0, 0,
-                                callback(progress), taken);
+                                serial::callbackOf(progress), taken);
     }
 
     Result waitForKeyState(const WaitRequest& request, Progress& progress) override {
         return Dtp41WaitReadingState(m_record, request.timeoutMs, request.callbackValue, 0, 0,
-                                     request.mode, callback(progress));
+                                     request.mode, serial::callbackOf(progress));
     }
 
 private:
-    static serial::Callback callback(Progress& progress) {
-        return [&progress](std::int32_t value) { return progress.report(value); };
-    }
-
     Dtp41Record m_record;
 };
 
