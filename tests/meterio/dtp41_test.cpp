@@ -123,7 +123,7 @@ TEST_F(Dtp41Test, ErrorQueryTranslatesTheInstrumentsCode) {
     }
     for (const auto& [text, expected] : std::vector<std::pair<std::string, Result>>{
              {"DTP41 V2.05", Result::DeviceError}, {"??", Result::CommunicationError}}) {
-        m_sim.update([&](sim::Dtp41State& s) { s.errorText = text; });
+        m_sim.update([&, answer = text](sim::Dtp41State& s) { s.errorText = answer; });
         EXPECT_EQ(meterio::Dtp41ErrorQuery(m_record), expected) << text;
     }
     m_pty.inject({Fault::Silence, "xe"});
