@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "meterio32.h"
@@ -143,4 +144,50 @@ TEST_F(StripReader, EyeOneStripDeliversTheDefinedPatchesOrNothing) {
     ASSERT_EQ(QelStripReader_ScanStripEx(m_handle, 2, nullptr, &count, both.data()), METERIO_OK);
     EXPECT_EQ(count, 4u);
     EXPECT_EQ(both[2].colorant.values[0], -1.0);
+}
+
+TEST_F(StripReader, EveryScanAndWaitAnswersOnBothDevices) {
+    std::vector<ColorantDensityRecord> both(10);
+    std::vector<SpectrumRecord> spectra(10);
+    auto* colours = reinterpret_cast<ColorantRecord*>(both.data());
+    auto* densities = reinterpret_cast<DensityRecord*>(both.data());
+    std::uint32_t count = 0;
+    const std::vector<std::pair<const char*, std::function<std::uint32_t(ReaderHandle)>>> calls = {
+        {"ScanStripDensities",
+         [&](ReaderHandle h) {
+             return QelStripReader_ScanStripDensities(h, 10, nullptr, &count, densities);
+         }},
+        {"ScanStrip2",
+         [&](ReaderHandle h) {
+             return QelStripReader_ScanStrip2(h, 10, nullptr, &count, densities);
+         }},
+        {"ScanStripEx",
+         [&](ReaderHandle h) {
+             return QelStripReader_ScanStripEx(h, 10, nullptr, &count, both.data());
+         }},
+        {"ScanSpot",
+         [&](ReaderHandle h) { return QelStripReader_ScanSpot(h, 1, nullptr, colours); }},
+        {"ScanSpot2",
+         [&](ReaderHandle h) { return QelStripReader_ScanSpot2(h, 1, nullptr, densities); }},
+        {"ScanSpotEx",
+         [&](ReaderHandle h) { return QelStripReader_ScanSpotEx(h, 1, nullptr, both.data()); }},
+        {"ScanSpotSpectrum",
+         [&](ReaderHandle h) {
+             return QelStripReader_ScanSpotSpectrum(h, 1, nullptr, spectra.data());
+         }},
+        {"WaitForKeyInput2",
+         [&](ReaderHandle h) { return QelStripReader_WaitForKeyInput2(h, 1, nullptr); }},
+    };
+    for (const std::uint8_t device : {0, 1}) {
+        ASSERT_EQ(QelStripReader_Open(device, nullptr, 0, nullptr, &m_handle), METERIO_OK);
+        std::uint32_t version = 0;
+        EXPECT_EQ(QelStripReader_Version(&version), METERIO_OK);
+        EXPECT_EQ(QelStripReader_SetParamEx(m_handle, nullptr), METERIO_NOT_OFFERED);
+        for (const auto& [name, call] : calls) {
+            m_dtp41.pullStrip();
+            EXPECT_EQ(call(m_handle), METERIO_OK) << name << " on device " << int{device};
+        }
+        EXPECT_EQ(QelStripReader_Close(m_handle), METERIO_OK);
+        m_handle = 0;
+    }
 }
