@@ -243,8 +243,10 @@ public:
                     return progress.cancels(request.callbackValue, CancelRule::MinusOneOnly)
                                ? Result::Cancelled
                                : Result::Ok;
-                // A press of the other kind is ignored like no press, so a button held down
-                // can neither spin the wait nor keep the caller from cancelling it.
+                // Design note: a press of the other kind counts as an idle poll (callback,
+                // time-out, 20 ms pause) in both modes rather than being asked again at once,
+                // so a button held down can neither spin the wait nor keep the caller from
+                // cancelling it.
             }
             if (progress.cancels(request.callbackValue, CancelRule::MinusOneOnly))
                 return Result::Cancelled;
