@@ -421,19 +421,22 @@ Result waitReading(Dtp41Record& record, std::uint32_t timeoutMs, std::int32_t id
     std::array<std::uint8_t, dtp41::kCompletion.size()> status{};
     std::size_t have = 0;
     for (;;) {
-        std::size_t got = 0;
-        if (!serial::SerialRead(*record.port, 0, status.size() - have, status.data() + have, &got))
-            return Result::CommunicationError;
-        have += got;
-        if (have == status.size()) {
-            const std::string_view text(reinterpret_cast<const char*>(status.data()), have);
-            if (text != dtp41::kCompletion) return Dtp41ErrorQuery(record);
-            if (completionEnds) break;
-            have = 0;
+        // A turn waits up to 1 ms for input and reads only when there is some (or a hang-up).
+        if (record.port->waitReadable(1)) {
+            std::size_t got = 0;
+            if (!serial::SerialRead(*record.port, 0, status.size() - have, status.data() + have,
+                                    &got))
+                return Result::CommunicationError;
+            have += got;
+            if (have == status.size()) {
+                const std::string_view text(reinterpret_cast<const char*>(status.data()), have);
+                if (text != dtp41::kCompletion) return Dtp41ErrorQuery(record);
+                if (completionEnds) break;
+                have = 0;
+            }
         }
         if (stops(poll, kReadingTurn)) return Result::Cancelled;
         if (deadlinePassed(readingDeadline, clock.tickMs())) return Result::DeviceError;
-        if (got == 0) record.port->waitReadable(1);
     }
     if (stopAtReading) return Result::Cancelled;
     if (taken) *taken = 1;
