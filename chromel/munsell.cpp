@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <span>
 
 #include "chromel/curve_interp.h"
 #include "chromel/munsell_table.h"
@@ -232,16 +233,15 @@ bool pointOfChroma(const ColorRecord* points, std::size_t count, double wanted, 
     const ColorRecord& last = points[n - 1];
     const double turn = std::atan2(last.v[2], last.v[1]);
     const double c = std::cos(turn), s = std::sin(turn);
-    std::array<curve::Point, kSearchPoints> rotated{};
+    std::array<CurvePoint, kSearchPoints> rotated{};
     for (std::size_t i = 0; i < n; ++i) {
         const double a = points[i].v[1], b = points[i].v[2];
         rotated[i] = {a * c + b * s, b * c - a * s};
     }
+    const std::span<const CurvePoint> line(rotated.data(), n);
     std::array<double, kSearchPoints> coefficients{};
-    if (!curve::splineSetup(rotated.data(), n, coefficients.data())) return false;
-    const auto b = [&](double a) {
-        return curve::splineValue(rotated.data(), coefficients.data(), n, a);
-    };
+    if (splineSetup(line, coefficients) == 0) return false;
+    const auto b = [&](double a) { return splineValue(line, coefficients, a); };
     const auto square = [&](double a) {
         const double y = b(a);
         return a * a + y * y;
