@@ -28,21 +28,23 @@ inline constexpr double kQuarterPi = 0.7853981633974483;
 // Cube root of a positive, finite, normal t; at most 4 ulps from std::cbrt. Any other t
 // gives a finite or NaN value without trapping, for callers to discard.
 // The reciprocal root r = t^(-1/3) starts from the bit pattern (its exponent is the
-// negated third of t's) and is refined by three division-free Newton steps; a last
-// step on y = t r^2 corrects the rounding of the product.
+// negated third of t's, within 4.2 %) and is refined by two division-free third-order
+// steps, r (1 + e/3 + 2e^2/9) with e = 1 - t r^3 (the series of (1 - e)^(-1/3)); a last
+// Newton step on y = t r^2 corrects the rounding of the product.
 [[gnu::always_inline]] inline double cbrtPositive(double t) {
     const std::uint64_t i = std::bit_cast<std::uint64_t>(t);
-    std::uint64_t third = (i >> 2) + (i >> 4);  // i / 3 by shifts: 0.0101... in binary
+    // i / 3 by shifts (0.0101... in binary) to 4 parts in a million: enough for a start.
+    std::uint64_t third = (i >> 2) + (i >> 4);
     third += third >> 4;
     third += third >> 8;
-    third += third >> 16;
-    third += third >> 32;
     double r = std::bit_cast<double>(0x553EF0FF289DD796ull - third);
-    r = r * (4.0 - t * r * r * r) * (1.0 / 3.0);
-    r = r * (4.0 - t * r * r * r) * (1.0 / 3.0);
-    r = r * (4.0 - t * r * r * r) * (1.0 / 3.0);
-    const double y = t * r * r;
-    return y - (y * y * y - t) * (r * r * (1.0 / 3.0));
+    double e = 1.0 - t * r * (r * r);
+    r = r + r * e * ((1.0 / 3.0) + e * (2.0 / 9.0));
+    e = 1.0 - t * r * (r * r);
+    r = r + r * e * ((1.0 / 3.0) + e * (2.0 / 9.0));
+    const double rr = r * r;
+    const double y = t * rr;
+    return y - (y * y * y - t) * (rr * (1.0 / 3.0));
 }
 
 // atan(x) for |x| <= tan(pi/8): Cephes' rational approximation, x + x^3 P(x^2) / Q(x^2).
