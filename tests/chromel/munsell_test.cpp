@@ -259,3 +259,82 @@ TEST(MunsellThreads, ConcurrentLookUpsMatchOneThread) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MunsellConversions, KeepWhatThePlainFormsLimit) {
+    PointRecord w{};
+    QelColor_GetWhitePoint(QEL_ILLUMINANT_D65, 2, &w);
+    const ColorRecord white{{w.X, w.Y, w.Z, 0}};
+    ColorRecord lab{}, back{};
+    QelColor_XYZ2Lab4Munsell(&white, QEL_ILLUMINANT_D65, 2, &lab);
+    EXPECT_EQ(lab.v[0], 100);
+    EXPECT_EQ(lab.v[1], 0);
+    EXPECT_EQ(lab.v[2], 0);
+    QelColor_Lab2XYZ4Munsell(&lab, QEL_ILLUMINANT_D65, 2, &back);
+    EXPECT_EQ(std::memcmp(back.v, white.v, 3 * sizeof(double)), 0);
+
+    // Brighter than the white: L* 150 stays where the plain form stops at 100, and so do
+    // chromas beyond the plain forms' 181.
+    const double t = std::pow((150.0 + 16.0) / 116.0, 3);
+    const ColorRecord bright{{w.X * t, w.Y * t, w.Z * t * 0.02, 0}};
+    ColorRecord limited{}, lch{}, lchLimited{};
+    QelColor_XYZ2Lab4Munsell(&bright, QEL_ILLUMINANT_D65, 2, &lab);
+    QelColor_XYZ2Lab(&bright, QEL_ILLUMINANT_D65, 2, &limited);
+    EXPECT_NEAR(lab.v[0], 150, 1e-12);
+    EXPECT_EQ(limited.v[0], 100);
+    EXPECT_GT(lab.v[2], 128);
+    QelColor_XYZ2LCh4Munsell(&bright, QEL_ILLUMINANT_D65, 2, &lch);
+    QelColor_XYZ2LCh(&bright, QEL_ILLUMINANT_D65, 2, &lchLimited);
+    EXPECT_NEAR(lch.v[0], 150, 1e-12);
+    EXPECT_NEAR(lch.v[1], std::hypot(lab.v[1], lab.v[2]), 1e-12);
+    EXPECT_LT(lchLimited.v[1], lch.v[1]);
+    QelColor_LCh2XYZ4Munsell(&lch, QEL_ILLUMINANT_D65, 2, &back);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(back.v[c], bright.v[c], 1e-12 * bright.v[c]);
+
+    const ColorRecord wide{{150, 300, -250, 0}};
+    QelColor_Lab2LCh4Munsell(&wide, &lch);
+    EXPECT_EQ(lch.v[0], 150);
+    EXPECT_NEAR(lch.v[1], std::hypot(300, 250), 1e-12);
+    QelColor_LCh2Lab4Munsell(&lch, &back);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(back.v[c], wide.v[c], 1e-12);
+
+    // No chroma gives hue 0 for either sign of zero.
+    const ColorRecord grey{{50, -0.0, -0.0, 0}};
+    QelColor_Lab2LCh4Munsell(&grey, &lch);
+    EXPECT_EQ(lch.v[2], 0.0);
+}
+
+TEST(MunsellConversions, AdaptationsMatchTheLimitedFormsInsideTheLimits) {
+    std::vector<ColorRecord> lab;
+    for (int i = 0; i < 500; ++i)
+        lab.push_back({{5 + i * 0.17, 60 * std::sin(i * 0.7), 60 * std::cos(i * 1.3), 0}});
+    std::vector<ColorRecord> lch(lab.size());
+    QelColor_Labs2LChs(lab.data(), lab.size(), lch.data());
+    const auto n = static_cast<uint32_t>(lab.size());
+    for (int32_t method : {1, 2, 3, 4}) {
+        std::vector<ColorRecord> a(n), b(n), c(n), d(n);
+        QelColor_Labs2Labs4Munsell(lab.data(), QEL_ILLUMINANT_D50, 2, QEL_ILLUMINANT_A, 2, method,
+                                   n, a.data());
+        QelColor_Labs2Labs(lab.data(), QEL_ILLUMINANT_D50, 2, QEL_ILLUMINANT_A, 2, method, n,
+                           b.data());
+        QelColor_LChs2LChs4Munsell(lch.data(), QEL_ILLUMINANT_D50, 2, QEL_ILLUMINANT_A, 2, method,
+                                   n, c.data());
+        QelColor_LChs2LChs(lch.data(), QEL_ILLUMINANT_D50, 2, QEL_ILLUMINANT_A, 2, method, n,
+                           d.data());
+        for (uint32_t i = 0; i < n; ++i)
+            for (int k = 0; k < 3; ++k) {
+                ASSERT_NEAR(a[i].v[k], b[i].v[k], 1e-12) << method << " " << i;
+                ASSERT_NEAR(c[i].v[k], d[i].v[k], 1e-12) << method << " " << i;
+            }
+    }
+    // Equal illuminants copy, unlimited colours included.
+    const ColorRecord wide{{150, 300, -250, 0}};
+    ColorRecord out{};
+    QelColor_Lab2Lab4Munsell(&wide, 6, 2, 6, 2, 1, &out);
+    EXPECT_EQ(std::memcmp(out.v, wide.v, 3 * sizeof(double)), 0);
+}
+
+}  // namespace
