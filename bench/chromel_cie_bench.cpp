@@ -125,6 +125,26 @@ void LabToLch_chromel32(benchmark::State& state) {
     timePasses(state, [](Data& d) { QelColor_Labs2LChs(d.lab.data(), kColours, d.out.data()); });
 }
 
+// The unlimited forms for the Munsell look-ups, on the same data (D50 white, zero black).
+void XyzToLab4Munsell_chromel32(benchmark::State& state) {
+    timePasses(state, [](Data& d) {
+        QelColor_XYZs2Labs4Munsell(d.xyz.data(), QEL_ILLUMINANT_D50, QEL_OBSERVER_2_DEGREE,
+                                   kColours, d.out.data());
+    });
+}
+
+void LabToXyz4Munsell_chromel32(benchmark::State& state) {
+    timePasses(state, [](Data& d) {
+        QelColor_Labs2XYZs4Munsell(d.lab.data(), QEL_ILLUMINANT_D50, QEL_OBSERVER_2_DEGREE,
+                                   kColours, d.out.data());
+    });
+}
+
+void LabToLch4Munsell_chromel32(benchmark::State& state) {
+    timePasses(state,
+               [](Data& d) { QelColor_Labs2LChs4Munsell(d.lab.data(), kColours, d.out.data()); });
+}
+
 void LabToLch_lcms2(benchmark::State& state) {
     timePasses(state, [](Data& d) {
         for (std::size_t i = 0; i < kColours; ++i)
@@ -246,12 +266,16 @@ public:
         for (const char* pair :
              {"XyzToLab", "LabToXyz", "LabToLch", "LchToLab", "DeltaEab", "DeltaE94"}) {
             const double peer = time(std::string(pair) + "_lcms2");
-            for (const char* build : {"", "/avx512", "/avx2", "/baseline"}) {
-                const double own = time(std::string(pair) + "_chromel32" + build);
+            for (const char* build : {"", "/avx512", "/avx2", "/baseline", "4Munsell"}) {
+                const bool unlimited = std::string(build) == "4Munsell";
+                const double own = time(std::string(pair) + (unlimited ? "4Munsell" : "") +
+                                        "_chromel32" + (unlimited ? "" : build));
                 if (own <= 0.0 || peer <= 0.0) continue;
                 std::printf("%-10s %-10s %9.2f ms %9.2f ms %7.2fx %9.2fx\n", pair,
-                            *build ? build + 1 : "exported", own, peer, peer / own,
-                            copy > 0.0 ? own / copy : 0.0);
+                            unlimited ? "4Munsell"
+                            : *build  ? build + 1
+                                      : "exported",
+                            own, peer, peer / own, copy > 0.0 ? own / copy : 0.0);
             }
         }
         for (const char* build : {"avx512", "avx2", "baseline"}) {
@@ -282,6 +306,9 @@ BENCHMARK(LabToXyz_chromel32)->Unit(benchmark::kMillisecond);
 BENCHMARK(LabToXyz_lcms2)->Unit(benchmark::kMillisecond);
 BENCHMARK(LabToLch_chromel32)->Unit(benchmark::kMillisecond);
 BENCHMARK(LabToLch_lcms2)->Unit(benchmark::kMillisecond);
+BENCHMARK(XyzToLab4Munsell_chromel32)->Unit(benchmark::kMillisecond);
+BENCHMARK(LabToXyz4Munsell_chromel32)->Unit(benchmark::kMillisecond);
+BENCHMARK(LabToLch4Munsell_chromel32)->Unit(benchmark::kMillisecond);
 BENCHMARK(LchToLab_chromel32)->Unit(benchmark::kMillisecond);
 BENCHMARK(LchToLab_lcms2)->Unit(benchmark::kMillisecond);
 BENCHMARK(DeltaEab_chromel32)->Unit(benchmark::kMillisecond);

@@ -236,6 +236,13 @@ struct Companded {
         f.z[i] = labF(safeDiv(b.c2[i] - r.kz, r.nz));
 }
 
+// The limits are template arguments so that the loops hold no branch on them.
+template <Limit kLimit>
+[[gnu::always_inline]] inline double limited(double v, double lo, double hi) {
+    return kLimit == Limit::Clamp ? clampRange(v, lo, hi) : v;
+}
+
+template <Limit kLimit>
 [[gnu::always_inline]] inline void xyzToLabBlocks(const Job& job) {
     const Reference& r = job.ref;
     forEachBlock(
@@ -246,14 +253,21 @@ struct Companded {
                 const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
                 const bool w = isWhite(r, x, y, z);
                 const bool k = isBlack(r, x, y, z);
-                const double l = clampRange(116.0 * f.y[i] - 16.0, 0.0, 100.0);
-                const double a = clampRange(500.0 * (f.x[i] - f.y[i]), -kMaxAxis, kMaxAxis);
-                const double bb = clampRange(200.0 * (f.y[i] - f.z[i]), -kMaxAxis, kMaxAxis);
+                const double l = limited<kLimit>(116.0 * f.y[i] - 16.0, 0.0, 100.0);
+                const double a = limited<kLimit>(500.0 * (f.x[i] - f.y[i]), -kMaxAxis, kMaxAxis);
+                const double bb = limited<kLimit>(200.0 * (f.y[i] - f.z[i]), -kMaxAxis, kMaxAxis);
                 b.c0[i] = pick(w, 100.0, pick(k, 0.0, l));
                 b.c1[i] = pick(w | k, 0.0, a);
                 b.c2[i] = pick(w | k, 0.0, bb);
             }
         });
+}
+
+[[gnu::always_inline]] inline void xyzToLabBlocks(const Job& job) {
+    if (job.limit == Limit::Clamp)
+        xyzToLabBlocks<Limit::Clamp>(job);
+    else
+        xyzToLabBlocks<Limit::None>(job);
 }
 
 [[gnu::always_inline]] inline void labToXyzBlocks(const Job& job) {
@@ -267,6 +281,7 @@ struct Companded {
         });
 }
 
+template <Limit kLimit>
 [[gnu::always_inline]] inline void xyzToLchBlocks(const Job& job) {
     const Reference& r = job.ref;
     forEachBlock(
@@ -282,11 +297,18 @@ struct Companded {
                 const double c = lchChroma(a, bb, Limit::None);
                 double h = pick(c == 0.0, 0.0, vmath::hueAngle(a, bb));
                 h = pick(h > vmath::kTwoPi, h - vmath::kTwoPi, h);
-                b.c0[i] = pick(w, 100.0, pick(k, 0.0, lchLightness(l, Limit::Clamp)));
-                b.c1[i] = pick(w | k, 0.0, lchChroma(a, bb, Limit::Clamp));
+                b.c0[i] = pick(w, 100.0, pick(k, 0.0, lchLightness(l, kLimit)));
+                b.c1[i] = pick(w | k, 0.0, lchChroma(a, bb, kLimit));
                 b.c2[i] = pick(w | k, 0.0, h);
             }
         });
+}
+
+[[gnu::always_inline]] inline void xyzToLchBlocks(const Job& job) {
+    if (job.limit == Limit::Clamp)
+        xyzToLchBlocks<Limit::Clamp>(job);
+    else
+        xyzToLchBlocks<Limit::None>(job);
 }
 
 [[gnu::always_inline]] inline void lchToXyzBlocks(const Job& job) {
@@ -362,6 +384,7 @@ struct Companded {
         labToLchBlocks<Limit::None>(job.in, job.out);
 }
 
+template <Limit kLimit>
 [[gnu::always_inline]] inline void lchToLabBlocks(const Job& job) {
     forEachBlock(
         job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
@@ -369,11 +392,18 @@ struct Companded {
             polarToCartesian(b.c1, b.c2, a, bb, n);
             for (std::size_t i = 0; i < n; ++i) {
                 const bool neutral = b.c1[i] == 0.0;
-                b.c0[i] = pick(neutral, b.c0[i], lchLightness(b.c0[i], Limit::Clamp));
-                b.c1[i] = pick(neutral, 0.0, clampRange(a[i], -kMaxAxis, kMaxAxis));
-                b.c2[i] = pick(neutral, 0.0, clampRange(bb[i], -kMaxAxis, kMaxAxis));
+                b.c0[i] = pick(neutral, b.c0[i], lchLightness(b.c0[i], kLimit));
+                b.c1[i] = pick(neutral, 0.0, limited<kLimit>(a[i], -kMaxAxis, kMaxAxis));
+                b.c2[i] = pick(neutral, 0.0, limited<kLimit>(bb[i], -kMaxAxis, kMaxAxis));
             }
         });
+}
+
+[[gnu::always_inline]] inline void lchToLabBlocks(const Job& job) {
+    if (job.limit == Limit::Clamp)
+        lchToLabBlocks<Limit::Clamp>(job);
+    else
+        lchToLabBlocks<Limit::None>(job);
 }
 
 [[gnu::always_inline]] inline void adaptBlocks(const Job& job) {
@@ -512,6 +542,24 @@ void labToLch(std::span<const ColorRecord> in, Limit limit, ColorRecord* out) {
 
 void lchToLab(std::span<const ColorRecord> in, ColorRecord* out) {
     lchToLab(in, out, hostIsa());
+}
+
+void xyzToLabUnlimited(std::span<const ColorRecord> in, const PointRecord& white,
+                       const PointRecord& black, ColorRecord* out) {
+    Job job = referenced(in, white, black, out);
+    job.limit = Limit::None;
+    run<xyzToLabBlocks>(hostIsa(), job);
+}
+
+void xyzToLchUnlimited(std::span<const ColorRecord> in, const PointRecord& white,
+                       const PointRecord& black, ColorRecord* out) {
+    Job job = referenced(in, white, black, out);
+    job.limit = Limit::None;
+    run<xyzToLchBlocks>(hostIsa(), job);
+}
+
+void lchToLabUnlimited(std::span<const ColorRecord> in, ColorRecord* out) {
+    run<lchToLabBlocks>(hostIsa(), {in, out, {}, Limit::None, nullptr, {}, {}, {}});
 }
 
 void xyzToYxy(std::span<const ColorRecord> in, ColorRecord* out) {
@@ -975,6 +1023,106 @@ ColorRecord* QelColor_Luv2Luv(const ColorRecord* in, uint32_t srcIlluminant, int
                               ColorRecord* out) noexcept {
     return QelColor_Luvs2Luvs(in, srcIlluminant, srcObserver, dstIlluminant, dstObserver, method, 1,
                               out);
+}
+
+// Unlimited Lab and LCh for the Munsell look-ups: the plain forms' whites, no limits.
+
+ColorRecord* QelColor_XYZs2Labs4Munsell(const ColorRecord* xyz, uint32_t illuminant,
+                                        int32_t observer, uint32_t count,
+                                        ColorRecord* lab) noexcept {
+    return runPlain(chromel::xyzToLabUnlimited, xyz, illuminant, observer, count, lab);
+}
+
+ColorRecord* QelColor_XYZ2Lab4Munsell(const ColorRecord* xyz, uint32_t illuminant, int32_t observer,
+                                      ColorRecord* lab) noexcept {
+    return QelColor_XYZs2Labs4Munsell(xyz, illuminant, observer, 1, lab);
+}
+
+ColorRecord* QelColor_Labs2XYZs4Munsell(const ColorRecord* lab, uint32_t illuminant,
+                                        int32_t observer, uint32_t count,
+                                        ColorRecord* xyz) noexcept {
+    return QelColor_Labs2XYZs(lab, illuminant, observer, count, xyz);
+}
+
+ColorRecord* QelColor_Lab2XYZ4Munsell(const ColorRecord* lab, uint32_t illuminant, int32_t observer,
+                                      ColorRecord* xyz) noexcept {
+    return QelColor_Labs2XYZs(lab, illuminant, observer, 1, xyz);
+}
+
+ColorRecord* QelColor_XYZs2LChs4Munsell(const ColorRecord* xyz, uint32_t illuminant,
+                                        int32_t observer, uint32_t count,
+                                        ColorRecord* lch) noexcept {
+    return runPlain(chromel::xyzToLchUnlimited, xyz, illuminant, observer, count, lch);
+}
+
+ColorRecord* QelColor_XYZ2LCh4Munsell(const ColorRecord* xyz, uint32_t illuminant, int32_t observer,
+                                      ColorRecord* lch) noexcept {
+    return QelColor_XYZs2LChs4Munsell(xyz, illuminant, observer, 1, lch);
+}
+
+ColorRecord* QelColor_LChs2XYZs4Munsell(const ColorRecord* lch, uint32_t illuminant,
+                                        int32_t observer, uint32_t count,
+                                        ColorRecord* xyz) noexcept {
+    return QelColor_LChs2XYZs(lch, illuminant, observer, count, xyz);
+}
+
+ColorRecord* QelColor_LCh2XYZ4Munsell(const ColorRecord* lch, uint32_t illuminant, int32_t observer,
+                                      ColorRecord* xyz) noexcept {
+    return QelColor_LChs2XYZs(lch, illuminant, observer, 1, xyz);
+}
+
+ColorRecord* QelColor_Labs2LChs4Munsell(const ColorRecord* lab, uint32_t count,
+                                        ColorRecord* lch) noexcept {
+    if (usable(lab, count, lch))
+        abiGuard([&] { chromel::labToLch(colours(lab, count), Limit::None, lch); });
+    return lch;
+}
+
+ColorRecord* QelColor_Lab2LCh4Munsell(const ColorRecord* lab, ColorRecord* lch) noexcept {
+    return QelColor_Labs2LChs4Munsell(lab, 1, lch);
+}
+
+ColorRecord* QelColor_LChs2Labs4Munsell(const ColorRecord* lch, uint32_t count,
+                                        ColorRecord* lab) noexcept {
+    if (usable(lch, count, lab))
+        abiGuard([&] { chromel::lchToLabUnlimited(colours(lch, count), lab); });
+    return lab;
+}
+
+ColorRecord* QelColor_LCh2Lab4Munsell(const ColorRecord* lch, ColorRecord* lab) noexcept {
+    return QelColor_LChs2Labs4Munsell(lch, 1, lab);
+}
+
+ColorRecord* QelColor_Labs2Labs4Munsell(const ColorRecord* in, uint32_t srcIlluminant,
+                                        int32_t srcObserver, uint32_t dstIlluminant,
+                                        int32_t dstObserver, int32_t method, uint32_t count,
+                                        ColorRecord* out) noexcept {
+    return adaptPlain(chromel::labToXyz, chromel::xyzToLabUnlimited, in, srcIlluminant, srcObserver,
+                      dstIlluminant, dstObserver, method, count, out);
+}
+
+ColorRecord* QelColor_Lab2Lab4Munsell(const ColorRecord* in, uint32_t srcIlluminant,
+                                      int32_t srcObserver, uint32_t dstIlluminant,
+                                      int32_t dstObserver, int32_t method,
+                                      ColorRecord* out) noexcept {
+    return QelColor_Labs2Labs4Munsell(in, srcIlluminant, srcObserver, dstIlluminant, dstObserver,
+                                      method, 1, out);
+}
+
+ColorRecord* QelColor_LChs2LChs4Munsell(const ColorRecord* in, uint32_t srcIlluminant,
+                                        int32_t srcObserver, uint32_t dstIlluminant,
+                                        int32_t dstObserver, int32_t method, uint32_t count,
+                                        ColorRecord* out) noexcept {
+    return adaptPlain(chromel::lchToXyz, chromel::xyzToLchUnlimited, in, srcIlluminant, srcObserver,
+                      dstIlluminant, dstObserver, method, count, out);
+}
+
+ColorRecord* QelColor_LCh2LCh4Munsell(const ColorRecord* in, uint32_t srcIlluminant,
+                                      int32_t srcObserver, uint32_t dstIlluminant,
+                                      int32_t dstObserver, int32_t method,
+                                      ColorRecord* out) noexcept {
+    return QelColor_LChs2LChs4Munsell(in, srcIlluminant, srcObserver, dstIlluminant, dstObserver,
+                                      method, 1, out);
 }
 
 }  // extern "C"

@@ -55,6 +55,12 @@ void luvToXyz(std::span<const ColorRecord> in, const PointRecord& white, const P
               ColorRecord* out);
 void labToLch(std::span<const ColorRecord> in, Limit limit, ColorRecord* out);
 void lchToLab(std::span<const ColorRecord> in, ColorRecord* out);
+// Lab and LCh with L* and C* never limited (the white and black still map exactly).
+void xyzToLabUnlimited(std::span<const ColorRecord> in, const PointRecord& white,
+                       const PointRecord& black, ColorRecord* out);
+void xyzToLchUnlimited(std::span<const ColorRecord> in, const PointRecord& white,
+                       const PointRecord& black, ColorRecord* out);
+void lchToLabUnlimited(std::span<const ColorRecord> in, ColorRecord* out);
 void xyzToYxy(std::span<const ColorRecord> in, ColorRecord* out);
 void yxyToXyz(std::span<const ColorRecord> in, ColorRecord* out);
 void xyzToPqr(std::span<const ColorRecord> in, std::int32_t method, ColorRecord* out);

@@ -310,6 +310,116 @@ CHROMEL_API double QelColor_CalcDeltaE944Munsell(const ColorRecord* lab1, const 
 CHROMEL_API double QelColor_DefaultDeltaEFunc(const ColorRecord* lab1,
                                               const ColorRecord* lab2) QEL_NOEXCEPT;
 
+/* Munsell ----------------------------------------------------------------------------- */
+
+/* A built-in table of Munsell hue lines in CIELAB: values V = 1 ... 9 at L* = 10 V, 40 hues
+ * at 9 g degrees of the Munsell hue circle (g = 0 is 2.5R, then 5R, 7.5R, 10R, 2.5YR, ...
+ * through the families R, YR, Y, GY, G, BG, B, PB, P, RP; 10RP is last), 14 chromas at
+ * C* = 10, 20, ..., 140. Entry index = (V - 1) * 560 + g * 14 + (k - 1). The table is the same
+ * for every illuminant and observer; those arguments are accepted and not used.
+ *
+ * Hue circle: family n (0 = R ... 9 = RP) and step x give H = 36 n + 3.6 x - 9 degrees,
+ * wrapped into [0, 360); x is first brought into [0, 10), carrying whole tens into the
+ * family (n = -1 means RP). Conversely n = floor((H + 9) / 36) (10 is 0) and
+ * x = (H + 9 - 36 n) / 3.6.
+ *
+ * The functions returning int32_t give -1 on success and 0 otherwise (a neutral colour,
+ * a non-finite argument, an array that cannot be interpolated), writing nothing then, but
+ * for the chroma search, which writes a zero result. Null pointers write nothing. */
+
+/* Copies the 5040 table entries (L*, a*, b*, 0) into `table`; returns it. */
+CHROMEL_API ColorRecord* QelColor_GetMunsellLabData(uint32_t illuminant, int32_t observer,
+                                                    ColorRecord* table) QEL_NOEXCEPT;
+/* The 14 control points of hue angle *hue (degrees) at the L* of `lab`, at C* = 10 ... 140.
+ * Only count 14 is supported: any other is reported on the standard error stream and
+ * returns 0. Below L* 10 and above 90 the points are those of V = 1 or V = 9 with L* set to
+ * the lightness, limited to 0 ... 100. */
+CHROMEL_API int32_t QelColor_ExtractMunsellLabCPAryFromMusellHue(const double* hue,
+                                                                 const ColorRecord* lab,
+                                                                 uint32_t illuminant,
+                                                                 int32_t observer, uint32_t count,
+                                                                 ColorRecord* points) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractMunsellLabCPAryFromMusellVal(const double* step,
+                                                                 int32_t family,
+                                                                 const ColorRecord* lab,
+                                                                 uint32_t illuminant,
+                                                                 int32_t observer, uint32_t count,
+                                                                 ColorRecord* points) QEL_NOEXCEPT;
+/* The control points of the Munsell hue of `lab` at its lightness; 0 for a neutral colour
+ * (a*^2 and b*^2 both below 0.01). */
+CHROMEL_API int32_t QelColor_ExtractMunsellLabCPAryFromLab(const ColorRecord* lab,
+                                                           uint32_t illuminant, int32_t observer,
+                                                           uint32_t count,
+                                                           ColorRecord* points) QEL_NOEXCEPT;
+/* The point of CIELAB chroma *chroma along a control-point array (the first 13 of `count`
+ * points are used), with the first point's L*. A negative or non-finite chroma, one the
+ * search cannot reach, or an array whose rotated a* values are not strictly monotonic gives
+ * 0 and (0, 0, 0). */
+CHROMEL_API int32_t QelColor_ExtractLabFromMusellLabCPAryByChroma(const ColorRecord* points,
+                                                                  uint32_t count,
+                                                                  const double* chroma,
+                                                                  ColorRecord* lab) QEL_NOEXCEPT;
+/* Munsell hue angle H in degrees, [0, 360), of a Lab colour; 0 for a neutral colour. A colour
+ * above C* 135 is taken at C* 135. */
+CHROMEL_API int32_t QelColor_ExtractMusellHueFromLab(const ColorRecord* lab, uint32_t illuminant,
+                                                     int32_t observer, double* hue) QEL_NOEXCEPT;
+/* The same hue as family (0 ... 9) and step [0, 10). */
+CHROMEL_API int32_t QelColor_ExtractMusellValFromLab(const ColorRecord* lab, uint32_t illuminant,
+                                                     int32_t observer, double* step,
+                                                     uint32_t* family) QEL_NOEXCEPT;
+
+/* CIELAB and CIELCh without limits, for the Munsell look-ups: as the plain conversions with
+ * the illuminant's white and a zero black, but L* and C* are never limited (h still lies in
+ * 0 ... 2 pi, and 0 when C* is 0). Lab to Lab and LCh to LCh copy the colours when the
+ * illuminants are equal, else adapt in XYZ with the method as the plain forms do. */
+CHROMEL_API ColorRecord* QelColor_XYZs2Labs4Munsell(const ColorRecord* xyz, uint32_t illuminant,
+                                                    int32_t observer, uint32_t count,
+                                                    ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZ2Lab4Munsell(const ColorRecord* xyz, uint32_t illuminant,
+                                                  int32_t observer,
+                                                  ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Labs2XYZs4Munsell(const ColorRecord* lab, uint32_t illuminant,
+                                                    int32_t observer, uint32_t count,
+                                                    ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Lab2XYZ4Munsell(const ColorRecord* lab, uint32_t illuminant,
+                                                  int32_t observer,
+                                                  ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZs2LChs4Munsell(const ColorRecord* xyz, uint32_t illuminant,
+                                                    int32_t observer, uint32_t count,
+                                                    ColorRecord* lch) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZ2LCh4Munsell(const ColorRecord* xyz, uint32_t illuminant,
+                                                  int32_t observer,
+                                                  ColorRecord* lch) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LChs2XYZs4Munsell(const ColorRecord* lch, uint32_t illuminant,
+                                                    int32_t observer, uint32_t count,
+                                                    ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LCh2XYZ4Munsell(const ColorRecord* lch, uint32_t illuminant,
+                                                  int32_t observer,
+                                                  ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Labs2LChs4Munsell(const ColorRecord* lab, uint32_t count,
+                                                    ColorRecord* lch) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Lab2LCh4Munsell(const ColorRecord* lab,
+                                                  ColorRecord* lch) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LChs2Labs4Munsell(const ColorRecord* lch, uint32_t count,
+                                                    ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LCh2Lab4Munsell(const ColorRecord* lch,
+                                                  ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Labs2Labs4Munsell(const ColorRecord* in, uint32_t srcIlluminant,
+                                                    int32_t srcObserver, uint32_t dstIlluminant,
+                                                    int32_t dstObserver, int32_t method,
+                                                    uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Lab2Lab4Munsell(const ColorRecord* in, uint32_t srcIlluminant,
+                                                  int32_t srcObserver, uint32_t dstIlluminant,
+                                                  int32_t dstObserver, int32_t method,
+                                                  ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LChs2LChs4Munsell(const ColorRecord* in, uint32_t srcIlluminant,
+                                                    int32_t srcObserver, uint32_t dstIlluminant,
+                                                    int32_t dstObserver, int32_t method,
+                                                    uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LCh2LCh4Munsell(const ColorRecord* in, uint32_t srcIlluminant,
+                                                  int32_t srcObserver, uint32_t dstIlluminant,
+                                                  int32_t dstObserver, int32_t method,
+                                                  ColorRecord* out) QEL_NOEXCEPT;
 /* Colour appearance (CIECAM02 JCh and Jab) ------------------------------------------ */
 
 /* Viewing conditions. Every call first rescales the white and the background so that the
