@@ -68,6 +68,13 @@ typedef union DeviceInfo {
         uint32_t physicalFilter; /* 0 unknown, 1 or 2 */
         uint32_t deviceKind;     /* 1 EyeOne, 2 EyeOneDisplay, 0 other */
     } eyeOne;
+    struct {
+        /* year, month, day, then three values the strip reader leaves as they were */
+        uint16_t firstDate[6];
+        uint16_t secondDate[6];
+        /* DTP41: the first and fifth are the instrument's numbers, the others 0xFFFFFFFF */
+        uint32_t numbers[6];
+    } strip;
     uint8_t bytes[552]; /* the largest driver record */
 } DeviceInfo;
 
@@ -89,6 +96,9 @@ QEL_STATIC_ASSERT(offsetof(MeasureParams, illumination) == 4, "illumination at b
 QEL_STATIC_ASSERT(offsetof(MeasureParams, colorSpace) == 12, "colorSpace at byte 12");
 QEL_STATIC_ASSERT(sizeof(((DeviceInfo*)0)->eyeOne) == 16, "EyeOne information is four words");
 QEL_STATIC_ASSERT(offsetof(ColorantDensityRecord, density) == 32, "densities follow the colour");
+QEL_STATIC_ASSERT(sizeof(((DeviceInfo*)0)->strip) == 48, "strip information is 48 bytes");
+QEL_STATIC_ASSERT(offsetof(DeviceInfo, strip.secondDate) == 12, "second date at byte 12");
+QEL_STATIC_ASSERT(offsetof(DeviceInfo, strip.numbers) == 24, "numbers at byte 24");
 
 /* Shared by every family --------------------------------------------------------------- */
 
@@ -231,6 +241,90 @@ METERIO_API uint32_t QelMonitorReader_WaitForKeyInput(ReaderHandle handle,
                                                       uint8_t* pressed) QEL_NOEXCEPT;
 METERIO_API uint32_t QelMonitorReader_WaitForKeyInput2(ReaderHandle handle, uint8_t mode,
                                                        ProgressCallback progress) QEL_NOEXCEPT;
+
+/* Strip reader ------------------------------------------------------------------------ */
+/* Device codes: 0 the DTP41 on a serial port (null or empty name, rate 0: search every port
+ * and rate), 1 EyeOne in scanning mode. */
+
+/* The strip's layout; `patches` is the number of patches on it. DTP41: first 5 to 999,
+ * second 70 to 999, third at least 70, patches 1 to 100. EyeOne: first at most 10, second and
+ * third above 45, patches not 0. After Open: 0, 100, 100, 10. */
+typedef struct StripDefinitionRecord {
+    uint16_t first;
+    uint16_t second;
+    uint16_t third;
+    uint16_t patches;
+} StripDefinitionRecord;
+
+QEL_STATIC_ASSERT(sizeof(StripDefinitionRecord) == 8, "StripDefinitionRecord is four 16-bit fields");
+
+METERIO_API uint32_t QelStripReader_Open(uint8_t deviceCode, const char* portName,
+                                         uint32_t baudRate, ProgressCallback progress,
+                                         ReaderHandle* handle) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_Close(ReaderHandle handle) QEL_NOEXCEPT;
+/* Stored only when the instrument accepts it; otherwise 0x80000003 and the last one stays. */
+METERIO_API uint32_t QelStripReader_DefineStrip(ReaderHandle handle,
+                                                const StripDefinitionRecord* definition) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_CalibrateWhite(ReaderHandle handle,
+                                                   ProgressCallback progress) QEL_NOEXCEPT;
+/* Always 17 on an open reader. */
+METERIO_API uint32_t QelStripReader_CalibrateBlack(ReaderHandle handle) QEL_NOEXCEPT;
+/* Whole strips: at most `capacity` records are written and `count` (may be null) receives how
+ * many. The DTP41 waits for the user to pull a strip, then transfers it; EyeOne measures as many
+ * patches as the definition holds and fails with 0x80000007 when it sees another number. */
+METERIO_API uint32_t QelStripReader_ScanStripColorants(ReaderHandle handle, uint32_t capacity,
+                                                       ProgressCallback progress, uint32_t* count,
+                                                       ColorantRecord* results) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_ScanStripDensities(ReaderHandle handle, uint32_t capacity,
+                                                       ProgressCallback progress, uint32_t* count,
+                                                       DensityRecord* results) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_ScanStripEx(ReaderHandle handle, uint32_t capacity,
+                                                ProgressCallback progress, uint32_t* count,
+                                                ColorantDensityRecord* results) QEL_NOEXCEPT;
+/* DTP41 spectra: 31 values from 400 nm at 10 nm. */
+METERIO_API uint32_t QelStripReader_ScanStripSpectrums(ReaderHandle handle, uint32_t capacity,
+                                                       ProgressCallback progress, uint32_t* count,
+                                                       SpectrumRecord* results) QEL_NOEXCEPT;
+/* One patch (index from 0, below the defined patch count): read back from the next strip on the
+ * DTP41, measured at once on EyeOne. */
+METERIO_API uint32_t QelStripReader_ScanSpotColorant(ReaderHandle handle, uint32_t index,
+                                                     ProgressCallback progress,
+                                                     ColorantRecord* result) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_ScanSpotDensity(ReaderHandle handle, uint32_t index,
+                                                    ProgressCallback progress,
+                                                    DensityRecord* result) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_ScanSpotEx(ReaderHandle handle, uint32_t index,
+                                               ProgressCallback progress,
+                                               ColorantDensityRecord* result) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_ScanSpotSpectrum(ReaderHandle handle, uint32_t index,
+                                                     ProgressCallback progress,
+                                                     SpectrumRecord* result) QEL_NOEXCEPT;
+/* ScanStrip is ScanStripColorants, ScanStrip2 ScanStripDensities, ScanSpot ScanSpotColorant and
+ * ScanSpot2 ScanSpotDensity, under a second name. */
+METERIO_API uint32_t QelStripReader_ScanStrip(ReaderHandle handle, uint32_t capacity,
+                                              ProgressCallback progress, uint32_t* count,
+                                              ColorantRecord* results) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_ScanStrip2(ReaderHandle handle, uint32_t capacity,
+                                               ProgressCallback progress, uint32_t* count,
+                                               DensityRecord* results) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_ScanSpot(ReaderHandle handle, uint32_t index,
+                                             ProgressCallback progress,
+                                             ColorantRecord* result) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_ScanSpot2(ReaderHandle handle, uint32_t index,
+                                              ProgressCallback progress,
+                                              DensityRecord* result) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_SetParam(ReaderHandle handle,
+                                             const MeasureParams* params) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_GetParam(ReaderHandle handle,
+                                             MeasureParams* params) QEL_NOEXCEPT;
+/* The DTP41 fills the `strip` layout (48 bytes), EyeOne the `eyeOne` one. */
+METERIO_API uint32_t QelStripReader_GetInfo(ReaderHandle handle, DeviceInfo* info) QEL_NOEXCEPT;
+/* Waits without time-out until a strip has been read (DTP41) or the button pressed (EyeOne);
+ * `taken` (may be null) receives 1 when it was. */
+METERIO_API uint32_t QelStripReader_WaitForKeyInput(ReaderHandle handle, ProgressCallback progress,
+                                                    uint8_t* taken) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_WaitForKeyInput2(ReaderHandle handle, uint8_t state,
+                                                     ProgressCallback progress) QEL_NOEXCEPT;
 
 #ifdef __cplusplus
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "meterio/drivers/dtp41.h"
 #include "meterio/drivers/kmsecs200.h"
 #include "meterio/drivers/spot_head.h"
 #include "meterio/serial/exchange.h"
@@ -183,6 +184,111 @@ void fuzzUsbInstrument(std::uint8_t control, std::string_view line) {
     }
     (void)driver->close();
 }
+
+// DTP41: every answer parser over an exact copy of the line.
+void fuzzDtp41Parsers(std::uint8_t control, std::string_view line) {
+    namespace dtp41 = meterio::dtp41;
+    std::vector<char> exact(line.begin(), line.end());
+    const std::string_view view(exact.data(), exact.size());
+    (void)dtp41::answerOk(view);
+    (void)dtp41::leadingHex(view);
+    (void)dtp41::leadingDecimal(view);
+    (void)dtp41::errorQueryResult(view);
+    (void)dtp41::dateAt(view, control & 0x1F);
+    std::vector<double> values(1 + control % dtp41::kSpectrumValues);
+    (void)dtp41::parseLine(view, values);
+    const std::uint32_t capacity = control & 0x3F;
+    auto out = std::make_unique<double[]>(capacity * 4 + 1);
+    const std::size_t perLine = control & 0x80 ? dtp41::kSpectrumValues : 3 + ((control >> 6) & 1);
+    (void)dtp41::parseTransfer(view, perLine, capacity,
+                               [&](std::uint32_t i, std::span<const double> v) {
+                                   if (i >= capacity) __builtin_trap();
+                                   out[i * 4] = v[0];
+                               });
+}
+
+// DTP41: each operation over a port whose answers come one per command, split at 0xFF bytes,
+// with a fuzzed capacity and result buffers of exactly that size.
+void fuzzDtp41(std::uint8_t control, std::uint8_t capacityByte, std::string_view line) {
+    SteppingClock clock;
+    meterio::Dtp41Record record;
+    record.clock = &clock;
+    auto port = std::make_unique<sim::ScriptedPort>();
+    for (std::size_t begin = 0; begin <= line.size();) {
+        const std::size_t end = std::min(line.find('\xFF', begin), line.size());
+        port->answerWrite(line.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    if (control & 0x80) port->failReadsAfter(capacityByte);
+    record.port = std::move(port);
+    record.colorSpace = control & 0x40 ? METERIO_CS_XYZ : METERIO_CS_LAB;
+    const serial::Callback poll = [](std::int32_t) { return 0; };
+    const std::uint32_t capacity = capacityByte % 128;
+    const std::uint32_t kind = (control >> 4) & 3;
+    std::uint32_t count = 0;
+    switch (control & 0x0F) {
+        case 0:
+            (void)meterio::Dtp41Initialise(record, poll);
+            break;
+        case 1:
+            (void)meterio::Dtp41ErrorQuery(record);
+            break;
+        case 2:
+            (void)meterio::Dtp41DefineStrip(record, {5, 70, 70, capacityByte});
+            break;
+        case 3:
+            (void)meterio::Dtp41SetParam(record, {4, 23, 10, METERIO_CS_XYZ});
+            break;
+        case 4: {
+            MeasureParams params{};
+            (void)meterio::Dtp41GetParam(record, params);
+            break;
+        }
+        case 5: {
+            auto info = std::make_unique<meterio::StripInfoRecord>();
+            (void)meterio::Dtp41GetInfo(record, *info);
+            break;
+        }
+        case 6:
+            (void)meterio::Dtp41CalibrateWhite(record, poll);
+            break;
+        case 7: {
+            std::uint8_t taken = 0;
+            (void)meterio::Dtp41WaitReading(record, 3000, 0, -1, 1000, poll, &taken);
+            break;
+        }
+        case 8:
+            (void)meterio::Dtp41WaitReadingState(record, meterio::kNoTimeout, 0, 0, 0,
+                                                 capacityByte & 1, poll);
+            break;
+        case 9:
+        case 10: {
+            const std::size_t doubles = kind == 2 ? 8 : 4;
+            auto results = std::make_unique<double[]>(capacity * doubles);
+            (void)meterio::Dtp41ScanStrip(record, kind, capacity, poll, &count, results.get());
+            break;
+        }
+        case 11: {
+            auto spectra = std::make_unique<SpectrumRecord[]>(capacity);
+            (void)meterio::Dtp41ScanStripSpectra(record, capacity, poll, &count, spectra.get());
+            break;
+        }
+        case 12:
+        case 13: {
+            auto result = std::make_unique<double[]>(kind == 2 ? 8 : 4);
+            (void)meterio::Dtp41ReadPatch(record, kind, capacity, capacityByte >> 1, poll,
+                                          result.get());
+            break;
+        }
+        default: {
+            auto spectrum = std::make_unique<SpectrumRecord>();
+            (void)meterio::Dtp41ReadPatchSpectrum(record, capacity, capacityByte >> 1, poll,
+                                                  *spectrum);
+            break;
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -190,7 +296,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t selector = data[0];
     const std::uint8_t control = data[1];
     const std::string_view line(reinterpret_cast<const char*>(data + 2), size - 2);
-    switch (selector % 4) {
+    switch (selector % 6) {
         case 0:
             fuzzExchange(control, line);
             break;
@@ -200,8 +306,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 2:
             fuzzSpotHead(control, line);
             break;
-        default:
+        case 3:
             fuzzUsbInstrument(control, line);
+            break;
+        case 4:
+            fuzzDtp41Parsers(control, line);
+            break;
+        default:
+            if (!line.empty())
+                fuzzDtp41(control, static_cast<std::uint8_t>(line[0]), line.substr(1));
             break;
     }
     return 0;

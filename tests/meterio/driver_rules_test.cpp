@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "meterio/drivers/cscmtlib.h"
+#include "meterio/drivers/dtp41.h"
 #include "meterio/drivers/eye_one.h"
 #include "meterio/drivers/kmsecs200.h"
 #include "meterio/drivers/spot_head.h"
@@ -15,6 +16,7 @@
 #include "platform/module.h"
 #include "sim/cscmtlib/sim_cscmtlib.h"
 #include "sim/kmsecs200/sim_kmsecs200.h"
+#include "sim/serial/dtp41_sim.h"
 #include "sim/serial/pty_simulator.h"
 #include "sim/serial/spot_head_sim.h"
 
@@ -57,6 +59,17 @@ struct KmsecsBench final : Bench {
     }
 };
 
+struct Dtp41Bench final : Bench {
+    sim::Dtp41Sim dtp41;
+    sim::PtySimulator pty{dtp41};
+    std::unique_ptr<sim::SerialPortsEnvironment> env;
+    Dtp41Bench() {
+        if (pty.start())
+            env = std::make_unique<sim::SerialPortsEnvironment>(
+                std::vector<std::string>{pty.devicePath()});
+    }
+};
+
 template <typename T>
 std::unique_ptr<Bench> bench() {
     return std::make_unique<T>();
@@ -95,6 +108,7 @@ const DriverRow kDrivers[] = {
      0,
      sizeof(UsbInstrumentInfo),
      &bench<KmsecsBench>},
+    {"DTP41", Family::Strip, {0, &makeDtp41Driver, 0}, "COM101:", 9600, 48, &bench<Dtp41Bench>},
 };
 
 // The real driver of the row, whose close reports a failure after doing its work.
