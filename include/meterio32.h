@@ -211,6 +211,27 @@ QEL_STATIC_ASSERT(sizeof(UsbInstrumentInfo) == 40, "UsbInstrumentInfo is ten wor
 QEL_STATIC_ASSERT(offsetof(UsbInstrumentInfo, firstNumber) == 32, "numbers in words 8 and 9");
 QEL_STATIC_ASSERT(sizeof(UsbInstrumentInfo) <= sizeof(DeviceInfo), "fits DeviceInfo");
 
+/* Device code 1, the serial display colorimeter: GetInfo clears all 552 bytes, then writes the
+ * ten blank-separated words of the instrument's status line, each NUL-terminated. */
+typedef struct DisplayColorimeterInfo {
+    uint8_t reserved[8];
+    char words[10][32];
+    uint8_t tail[224];
+} DisplayColorimeterInfo;
+
+/* Device code 2, the serial display spectrometer (SetParamEx / GetParamEx): integration time
+ * from 0.04 to 60.0 s; mode 0 the instrument chooses, 3 the time is fixed, 4 one measurement
+ * learns the instrument's own time and the given one is fixed when that is longer. */
+typedef struct IntegrationRecord {
+    double timeSeconds;
+    uint32_t mode;
+} IntegrationRecord;
+
+QEL_STATIC_ASSERT(sizeof(DisplayColorimeterInfo) == 552, "DisplayColorimeterInfo is 552 bytes");
+QEL_STATIC_ASSERT(offsetof(DisplayColorimeterInfo, words) == 8, "status words from byte 8");
+QEL_STATIC_ASSERT(sizeof(IntegrationRecord) == 16, "IntegrationRecord is a double and a word");
+QEL_STATIC_ASSERT(offsetof(IntegrationRecord, mode) == 8, "mode at byte 8");
+
 METERIO_API uint32_t QelMonitorReader_Open(uint8_t deviceCode, const char* portName,
                                            uint32_t baudRate, ProgressCallback progress,
                                            ReaderHandle* handle) QEL_NOEXCEPT;
