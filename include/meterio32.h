@@ -185,9 +185,10 @@ METERIO_API uint32_t QelSpotReader_ScanEx(ReaderHandle handle, ProgressCallback 
                                           ColorantDensityRecord* both) QEL_NOEXCEPT;
 
 /* Monitor reader ---------------------------------------------------------------------- */
-/* Device codes: 0 EyeOne in emission, 3 the serial spot head, 4 the USB display instrument
- * (Kmsecs200.dll). Port name and baud rate serve the spot head only. Measurements start by
- * command; no button press is waited for. */
+/* Device codes: 0 EyeOne in emission, 1 the serial display colorimeter, 2 the serial display
+ * spectrometer, 3 the serial spot head, 4 the USB display instrument (Kmsecs200.dll). Port name
+ * and baud rate serve the serial instruments only. Measurements start by command; no button
+ * press is waited for. */
 
 /* Speed setting of the USB instrument (SetParamEx / GetParamEx): modes 0 to 4 take value 0,
  * mode 5 a value from 1 to 60. */
@@ -251,9 +252,11 @@ METERIO_API uint32_t QelMonitorReader_SetParam(ReaderHandle handle,
                                                const MeasureParams* params) QEL_NOEXCEPT;
 METERIO_API uint32_t QelMonitorReader_GetParam(ReaderHandle handle,
                                                MeasureParams* params) QEL_NOEXCEPT;
-/* EyeOne fills 16 bytes, the spot head 128, the USB instrument a UsbInstrumentInfo. */
+/* EyeOne fills 16 bytes, the spot head 128, the USB instrument a UsbInstrumentInfo, the
+ * colorimeter a DisplayColorimeterInfo; 17 for the spectrometer. */
 METERIO_API uint32_t QelMonitorReader_GetInfo(ReaderHandle handle, DeviceInfo* info) QEL_NOEXCEPT;
-/* `params` is a SpeedSettingRecord for the USB instrument; 17 for the other devices. */
+/* `params` is a SpeedSettingRecord for the USB instrument, an IntegrationRecord for the
+ * spectrometer; 17 for the other devices. */
 METERIO_API uint32_t QelMonitorReader_SetParamEx(ReaderHandle handle, void* params) QEL_NOEXCEPT;
 METERIO_API uint32_t QelMonitorReader_GetParamEx(ReaderHandle handle, void* params) QEL_NOEXCEPT;
 /* `pressed` may be null; it receives 1 when the button was pressed. */
