@@ -107,14 +107,8 @@ protected:
         m_args.baudRate = 9600;
     }
 
-    void answer(std::initializer_list<std::string_view> replies) {
-        for (const auto reply : replies)
-            m_line.script.answerWrite(reply);
-    }
-    void answer(const std::vector<std::string_view>& replies) {
-        for (const auto reply : replies)
-            m_line.script.answerWrite(reply);
-    }
+    void answer(std::initializer_list<std::string_view> replies) { m_line.answer(replies); }
+    void answer(const std::vector<std::string_view>& replies) { m_line.answer(replies); }
 
     // Opens on the stand-in and forgets what the open wrote.
     void open() {
@@ -203,6 +197,10 @@ TEST_F(ColorimeterDriver, OperationsSendTheirCommandsInOrder) {
         Result expected;
         std::string_view commands;
     };
+    const auto getInfo = [](Driver& d) {
+        DeviceInfo info;
+        return d.getInfo(info);
+    };
     const Case cases[] = {
         {"black calibration",
          [](Driver& d) {
@@ -233,22 +231,8 @@ TEST_F(ColorimeterDriver, OperationsSendTheirCommandsInOrder) {
          {},
          Result::BadObserver,
          ""},
-        {"nine status words",
-         [](Driver& d) {
-             DeviceInfo info;
-             return d.getInfo(info);
-         },
-         {"MODE:1 b c d e f g h i\r"},
-         Result::DeviceError,
-         "Z\r"},
-        {"status line with an error",
-         [](Driver& d) {
-             DeviceInfo info;
-             return d.getInfo(info);
-         },
-         {"E25\r"},
-         Result::DeviceError,
-         "Z\r"},
+        {"nine status words", getInfo, {"MODE:1 b c d e f g h i\r"}, Result::DeviceError, "Z\r"},
+        {"status line with an error", getInfo, {"E25\r"}, Result::DeviceError, "Z\r"},
         {"close", [](Driver& d) { return d.close(); }, {kOkLine}, Result::Ok, "H0&F0\r"},
     };
     for (const Case& c : cases) {

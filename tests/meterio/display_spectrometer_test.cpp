@@ -79,10 +79,7 @@ protected:
         m_args.portName = "COM9";
         m_args.baudRate = 19200;
     }
-    void answer(std::initializer_list<std::string_view> replies) {
-        for (const auto reply : replies)
-            m_line.script.answerWrite(reply);
-    }
+    void answer(std::initializer_list<std::string_view> replies) { m_line.answer(replies); }
     void open() {
         answer({"OK\n"});
         m_line.script.answerWrite(stateReply());

@@ -41,6 +41,16 @@ public:
     int openPorts = 0;
     bool refuseOpen = false;
 
+    // One answer per command written, in order ("" = silence).
+    template <typename Replies>
+    void answer(const Replies& replies) {
+        for (const auto& reply : replies)
+            script.answerWrite(reply);
+    }
+    void answer(std::initializer_list<std::string_view> replies) {
+        answer<std::initializer_list<std::string_view>>(replies);
+    }
+
     meterio::serial::PortOpener opener() {
         return [this](std::string_view name, meterio::serial::Port& port) {
             port.reset();
