@@ -90,8 +90,11 @@ TEST(DisplaySpectrometerReader, MeasuresColourAndSpectraThroughTheExports) {
     const auto requests = pty.requests();
     EXPECT_NE(std::find(requests.begin(), requests.end(), "MMS,3,0.500"), requests.end());
 
+    const std::size_t before = pty.requestCount();
     DeviceInfo info{};
     EXPECT_EQ(QelMonitorReader_GetInfo(handle, &info), METERIO_NOT_OFFERED);
+    EXPECT_EQ(QelMonitorReader_CalibrateBlack(handle, nullptr), METERIO_NOT_OFFERED);
+    EXPECT_EQ(pty.requestCount(), before);
 
     // Faults: an error number after "&", a garbled and a truncated reply.
     integration = {0.5, 0};
