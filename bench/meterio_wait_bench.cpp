@@ -13,6 +13,7 @@
 #include "meterio32.h"
 #include "sim/kmsecs200/sim_kmsecs200.h"
 #include "sim/serial/dtp41_sim.h"
+#include "sim/serial/display_sims.h"
 #include "sim/serial/pty_simulator.h"
 #include "sim/serial/spot_head_sim.h"
 
@@ -171,6 +172,40 @@ void stripReadingWait(benchmark::State& state) {
 }
 
 BENCHMARK(stripReadingWait)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The serial display spectrometer, simulated on a pseudo-terminal, starts a measurement that
+// never ends; the callback stops it after two seconds. Reported as for the USB instrument; the
+// time to return includes the stop command and its reply.
+void spectrometerNeverAnswers(benchmark::State& state) {
+    sim::SpectrometerSim spectrometer;
+    spectrometer.update([](sim::SpectrometerState& s) { s.measureMs = s.kNever; });
+    sim::PtySimulator pty(spectrometer, 19200, "\n");
+    spectrometer.attach(pty);
+    if (!pty.start()) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    sim::SerialPortsEnvironment env({pty.devicePath()});
+    ReaderHandle handle = 0;
+    if (QelMonitorReader_Open(2, "COM101:", 19200, nullptr, &handle) != METERIO_OK) {
+        state.SkipWithError("the simulated spectrometer did not open");
+        return;
+    }
+    double latencyMs = 0.0;
+    timeWaits(state, [&] {
+        g_cancelledAt = {};
+        ColorantRecord record{};
+        const uint32_t result =
+            QelMonitorReader_ScanColorant(handle, cancelAfterTwoSeconds, &record);
+        const std::chrono::duration<double, std::milli> latency = WallClock::now() - g_cancelledAt;
+        latencyMs = std::max(latencyMs, latency.count());
+        return result;
+    });
+    QelMonitorReader_Close(handle);
+    state.counters["ms_from_cancel_to_return"] = latencyMs;
+}
+
+BENCHMARK(spectrometerNeverAnswers)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

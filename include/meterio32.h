@@ -185,9 +185,10 @@ METERIO_API uint32_t QelSpotReader_ScanEx(ReaderHandle handle, ProgressCallback 
                                           ColorantDensityRecord* both) QEL_NOEXCEPT;
 
 /* Monitor reader ---------------------------------------------------------------------- */
-/* Device codes: 0 EyeOne in emission, 3 the serial spot head, 4 the USB display instrument
- * (Kmsecs200.dll). Port name and baud rate serve the spot head only. Measurements start by
- * command; no button press is waited for. */
+/* Device codes: 0 EyeOne in emission, 1 the serial display colorimeter, 2 the serial display
+ * spectrometer, 3 the serial spot head, 4 the USB display instrument (Kmsecs200.dll). Port name
+ * and baud rate serve the serial instruments only. Measurements start by command; no button
+ * press is waited for. */
 
 /* Speed setting of the USB instrument (SetParamEx / GetParamEx): modes 0 to 4 take value 0,
  * mode 5 a value from 1 to 60. */
@@ -211,6 +212,27 @@ QEL_STATIC_ASSERT(sizeof(UsbInstrumentInfo) == 40, "UsbInstrumentInfo is ten wor
 QEL_STATIC_ASSERT(offsetof(UsbInstrumentInfo, firstNumber) == 32, "numbers in words 8 and 9");
 QEL_STATIC_ASSERT(sizeof(UsbInstrumentInfo) <= sizeof(DeviceInfo), "fits DeviceInfo");
 
+/* Device code 1, the serial display colorimeter: GetInfo clears all 552 bytes, then writes the
+ * ten blank-separated words of the instrument's status line, each NUL-terminated. */
+typedef struct DisplayColorimeterInfo {
+    uint8_t reserved[8];
+    char words[10][32];
+    uint8_t tail[224];
+} DisplayColorimeterInfo;
+
+/* Device code 2, the serial display spectrometer (SetParamEx / GetParamEx): integration time
+ * from 0.04 to 60.0 s; mode 0 the instrument chooses, 3 the time is fixed, 4 one measurement
+ * learns the instrument's own time and the given one is fixed when that is longer. */
+typedef struct IntegrationRecord {
+    double timeSeconds;
+    uint32_t mode;
+} IntegrationRecord;
+
+QEL_STATIC_ASSERT(sizeof(DisplayColorimeterInfo) == 552, "DisplayColorimeterInfo is 552 bytes");
+QEL_STATIC_ASSERT(offsetof(DisplayColorimeterInfo, words) == 8, "status words from byte 8");
+QEL_STATIC_ASSERT(sizeof(IntegrationRecord) == 16, "IntegrationRecord is a double and a word");
+QEL_STATIC_ASSERT(offsetof(IntegrationRecord, mode) == 8, "mode at byte 8");
+
 METERIO_API uint32_t QelMonitorReader_Open(uint8_t deviceCode, const char* portName,
                                            uint32_t baudRate, ProgressCallback progress,
                                            ReaderHandle* handle) QEL_NOEXCEPT;
@@ -230,9 +252,11 @@ METERIO_API uint32_t QelMonitorReader_SetParam(ReaderHandle handle,
                                                const MeasureParams* params) QEL_NOEXCEPT;
 METERIO_API uint32_t QelMonitorReader_GetParam(ReaderHandle handle,
                                                MeasureParams* params) QEL_NOEXCEPT;
-/* EyeOne fills 16 bytes, the spot head 128, the USB instrument a UsbInstrumentInfo. */
+/* EyeOne fills 16 bytes, the spot head 128, the USB instrument a UsbInstrumentInfo, the
+ * colorimeter a DisplayColorimeterInfo; 17 for the spectrometer. */
 METERIO_API uint32_t QelMonitorReader_GetInfo(ReaderHandle handle, DeviceInfo* info) QEL_NOEXCEPT;
-/* `params` is a SpeedSettingRecord for the USB instrument; 17 for the other devices. */
+/* `params` is a SpeedSettingRecord for the USB instrument, an IntegrationRecord for the
+ * spectrometer; 17 for the other devices. */
 METERIO_API uint32_t QelMonitorReader_SetParamEx(ReaderHandle handle, void* params) QEL_NOEXCEPT;
 METERIO_API uint32_t QelMonitorReader_GetParamEx(ReaderHandle handle, void* params) QEL_NOEXCEPT;
 /* `pressed` may be null; it receives 1 when the button was pressed. */

@@ -74,6 +74,8 @@ inline constexpr std::uint32_t kKindLpt = 2;
 bool SerialEnumPorts(std::uint32_t kinds, PortList& list);
 // Opens a port by name; `port` is reset on failure.
 bool SerialOpen(std::string_view name, Port& port);
+// How a driver opens a port by name: SerialOpen, or a test's stand-in.
+using PortOpener = std::function<bool(std::string_view name, Port& port)>;
 // Closes and releases the port; false when there was none or the system refused.
 bool SerialClose(Port& port);
 // Reads one byte per call, at most `maxCount`, stopping when nothing has arrived or at the

@@ -3,6 +3,7 @@
 // picks the target; the rest is what the line delivers. Buffers are heap blocks of their exact
 // size so that a read or write past them is caught by AddressSanitizer.
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -10,12 +11,15 @@
 #include <string_view>
 #include <vector>
 
+#include "meterio/drivers/display_colorimeter.h"
+#include "meterio/drivers/display_spectrometer.h"
 #include "meterio/drivers/dtp41.h"
 #include "meterio/drivers/kmsecs200.h"
 #include "meterio/drivers/spot_head.h"
 #include "meterio/serial/exchange.h"
 #include "meterio/serial/spot_protocol.h"
 #include "sim/serial/scripted_port.h"
+#include "tests/support/stand_in_port.h"
 
 namespace {
 
@@ -288,6 +292,85 @@ void fuzzDtp41(std::uint8_t control, std::uint8_t capacityByte, std::string_view
         }
     }
 }
+
+// The serial display instruments: their parsers over an exact copy of the line, then open and
+// one operation over a line whose answers come one per command, split at 0xFF bytes.
+void fuzzDisplayParsers(std::string_view line) {
+    std::vector<char> exact(line.begin(), line.end());
+    const std::string_view view(exact.data(), exact.size());
+    namespace cm = meterio::colorimeter;
+    namespace sp = meterio::spectrometer;
+    const cm::ReplyLines lines = cm::splitLines(view);
+    for (const char* command : {"H1", "F1&Z", "Z", "S3&Z"})
+        (void)cm::checkReply(lines.view(), command);
+    (void)cm::parseReading(view);
+    DisplayColorimeterInfo info{};
+    (void)cm::splitStatus(view, info);
+    (void)sp::checkReply(view, true);
+    (void)sp::checkReply(view, false);
+    (void)sp::learnedTime(view);
+    (void)sp::stateFlag(view);
+    (void)sp::stateObserverIndex(view);
+    std::array<double, sp::kBlockValues> values{};
+    (void)sp::readNumbers(view, values);
+}
+
+void fuzzDisplay(bool spectrometer, std::uint8_t control, std::string_view line) {
+    testsupport::StepClock clock(97);
+    testsupport::StandInLine stand;
+    for (std::size_t begin = 0; begin <= line.size();) {
+        const std::size_t end = std::min(line.find('\xFF', begin), line.size());
+        stand.script.answerWrite(line.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    if (control & 0x80) stand.script.failReadsAfter(control & 0x3F);
+    const std::unique_ptr<meterio::Driver> driver =
+        spectrometer ? meterio::makeDisplaySpectrometerDriver(clock, stand.opener())
+                     : meterio::makeDisplayColorimeterDriver(clock, stand.opener());
+    meterio::Progress progress(nullptr);
+    meterio::OpenArgs args;
+    args.portName = "COM1";
+    args.baudRate = (control & 0x40) ? 0 : 9600;
+    (void)driver->open(args, progress);
+    switch (control & 0x07) {
+        case 0: {
+            auto record = std::make_unique<ColorantRecord>();
+            (void)driver->readValues(meterio::ReadRequest{}, progress, record.get());
+            break;
+        }
+        case 1: {
+            auto spectrum = std::make_unique<SpectrumRecord>();
+            (void)driver->readSpectra(meterio::ReadRequest{}, progress, spectrum.get());
+            break;
+        }
+        case 2:
+            (void)driver->calibrateBlack(progress);
+            break;
+        case 3: {
+            auto info = std::make_unique<DeviceInfo>();
+            (void)driver->getInfo(*info);
+            break;
+        }
+        case 4: {
+            MeasureParams params{};
+            (void)driver->getParams(params);
+            (void)driver->setParams(MeasureParams{4, 6, 10, METERIO_CS_YXY});
+            break;
+        }
+        case 5: {
+            // A learning measurement.
+            IntegrationRecord integration{0.04, 4};
+            (void)driver->setParamsEx(&integration);
+            auto record = std::make_unique<ColorantRecord>();
+            (void)driver->readValues(meterio::ReadRequest{}, progress, record.get());
+            break;
+        }
+        default:
+            break;
+    }
+    (void)driver->close();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -295,7 +378,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t selector = data[0];
     const std::uint8_t control = data[1];
     const std::string_view line(reinterpret_cast<const char*>(data + 2), size - 2);
-    switch (selector % 6) {
+    switch (selector % 8) {
         case 0:
             fuzzExchange(control, line);
             break;
@@ -311,9 +394,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 4:
             fuzzDtp41Parsers(control, line);
             break;
-        default:
+        case 5:
             if (!line.empty())
                 fuzzDtp41(control, static_cast<std::uint8_t>(line[0]), line.substr(1));
+            break;
+        case 6:
+            fuzzDisplayParsers(line);
+            break;
+        default:
+            fuzzDisplay(control & 0x08, control, line);
             break;
     }
     return 0;
