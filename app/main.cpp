@@ -1,6 +1,7 @@
 // luxador: measures the light source lighting a room.
 //   luxador                       the desktop window
 //   luxador --console [--json]    one measurement in the terminal
+//   luxador --version             versions, library files and the vendor module path
 //   --simulate SOURCE [--lux N]   the simulated EyeOne measuring a CIE illuminant or a
 //                                 spectrum file at N lux, its button pressed by itself
 #include <array>
@@ -13,6 +14,7 @@
 
 #include "app/console.h"
 #include "app/startup.h"
+#include "app/version_info.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/module.h"
@@ -33,13 +35,16 @@ constexpr std::string_view kUsageText =
     "  --json             print the results as one JSON object (with --console)\n"
     "  --simulate SOURCE  use the simulated EyeOne measuring SOURCE: A, C, D50, D55, D65, D75,\n"
     "                     F1 ... F12 or a file of \"wavelength value\" lines\n"
-    "  --lux N            illuminance of the simulated light in lux (default 500)\n";
+    "  --lux N            illuminance of the simulated light in lux (default 500)\n"
+    "  --version          print the versions of the program and its libraries and the\n"
+    "                     vendor module path, then exit\n";
 
 struct Options {
     bool console = false;
     bool json = false;
     std::optional<std::string> simulate;
     std::optional<double> lux;
+    bool version = false;
 };
 
 std::optional<Options> parse(int argc, char** argv, std::string& error) {
@@ -67,6 +72,8 @@ std::optional<Options> parse(int argc, char** argv, std::string& error) {
                 return std::nullopt;
             }
             o.lux = lux;
+        } else if (arg == "--version") {
+            o.version = true;
         } else if (arg == "--help" || arg == "-h") {
             return std::nullopt;
         } else {
@@ -96,7 +103,7 @@ bool useSimulator(const Options& o, std::string& error) {
                 "\"";
         return false;
     }
-    const std::string simDir = platform::executableDir() + "/sim";
+    const std::string simDir = app::simulatorDir();
     if (!platform::fileExists(simDir + "/" + platform::moduleFileName("EyeOne.dll"))) {
         error = "the simulated instrument is not installed in " + simDir;
         return false;
@@ -131,6 +138,10 @@ int main(int argc, char** argv) {
     if (options->simulate && !useSimulator(*options, error)) {
         std::cerr << "luxador: " << error << '\n';
         return kUsage;
+    }
+    if (options->version) {
+        app::printVersion(std::cout);
+        return kMeasured;
     }
 #ifdef LUXADOR_HAVE_GUI
     const bool gui = !options->console && app::ui::openDisplay(argc, argv);
