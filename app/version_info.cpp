@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string_view>
 
 #include "platform/files.h"
@@ -16,6 +17,11 @@
 
 namespace app {
 namespace {
+
+// The loaded file without "dir/.." steps (a search through $ORIGIN/.. leaves them).
+std::string fileOf(const platform::Module& module) {
+    return std::filesystem::path(module.loadedFile()).lexically_normal().string();
+}
 
 std::string directoryOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -38,7 +44,7 @@ void printLibrary(std::ostream& out, const platform::Module& module, std::string
         out << value / 100 << '.' << (value % 100 < 10 ? "0" : "") << value % 100;
     else
         out << "(no version)";
-    out << ' ' << module.loadedFile() << '\n';
+    out << ' ' << fileOf(module) << '\n';
 }
 
 }  // namespace
@@ -59,7 +65,7 @@ void printVersion(std::ostream& out) {
         if (colon != 0) out << ' ' << dirs.substr(0, colon) << ',';
         dirs = colon == std::string_view::npos ? std::string_view() : dirs.substr(colon + 1);
     }
-    if (meterio.loaded()) out << ' ' << directoryOf(meterio.loadedFile()) << ',';
+    if (meterio.loaded()) out << ' ' << directoryOf(fileOf(meterio)) << ',';
     out << ' ' << platform::executableDir() << ", the dynamic loader's search path\n";
 }
 
