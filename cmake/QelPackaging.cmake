@@ -81,7 +81,7 @@ foreach(entry IN LISTS _qel_packages)
   set(dir ${PROJECT_BINARY_DIR}/packaging/doc/${pkg})
   file(WRITE ${dir}/changelog.Debian
     "${pkg} (${QEL_DEB_VERSION}) unstable; urgency=medium\n\n"
-    "  * Release ${PROJECT_VERSION}.\n\n-- ${QEL_DEB_MAINTAINER}  ${_qel_date}\n")
+    "  * Release ${PROJECT_VERSION}.\n\n -- ${QEL_DEB_MAINTAINER}  ${_qel_date}\n")
   add_custom_command(OUTPUT ${dir}/changelog.Debian.gz
     COMMAND sh -c "gzip -9nc '${dir}/changelog.Debian' > '${dir}/changelog.Debian.gz'"
     DEPENDS ${dir}/changelog.Debian VERBATIM)
