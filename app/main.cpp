@@ -1,6 +1,7 @@
 // luxador: measures the light source lighting a room.
 //   luxador                       the desktop window
 //   luxador --console [--json]    one measurement in the terminal
+//   luxador --version             versions, library files and the vendor module path
 //   --simulate SOURCE [--lux N]   the simulated EyeOne measuring a CIE illuminant or a
 //                                 spectrum file at N lux, its button pressed by itself
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "app/console.h"
 #include "app/spectrum_file.h"
 #include "app/startup.h"
+#include "app/version_info.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/module.h"
@@ -31,12 +33,14 @@ namespace {
 enum Exit : int { kMeasured = 0, kNotMeasured = 1, kUsage = 2, kNotStarted = 3 };
 
 constexpr std::string_view kUsageText =
-    "usage: luxador [--console [--json]] [--simulate SOURCE [--lux N]] [--help]\n"
+    "usage: luxador [--console [--json]] [--simulate SOURCE [--lux N]] [--version] [--help]\n"
     "  --console          run one measurement in the terminal and print the results\n"
     "  --json             print the results as one JSON object (with --console)\n"
     "  --simulate SOURCE  use the simulated EyeOne measuring SOURCE: A, C, D50, D55, D65, D75,\n"
     "                     F1 ... F12 (any letter case) or a file of \"wavelength value\" lines\n"
     "  --lux N            illuminance of the simulated light in lux (default 500)\n"
+    "  --version          print the versions of the program and its libraries and the\n"
+    "                     vendor module path, then exit\n"
     "  --help             print this text\n";
 
 struct Options {
@@ -45,6 +49,7 @@ struct Options {
     bool json = false;
     std::optional<std::string> simulate;
     std::optional<double> lux;
+    bool version = false;
 };
 
 std::optional<Options> parse(int argc, char** argv, std::string& error) {
@@ -72,6 +77,8 @@ std::optional<Options> parse(int argc, char** argv, std::string& error) {
                 return std::nullopt;
             }
             o.lux = lux;
+        } else if (arg == "--version") {
+            o.version = true;
         } else if (arg == "--help" || arg == "-h") {
             o.help = true;
         } else {
@@ -110,7 +117,7 @@ bool useSimulator(const Options& o, std::string& error) {
         error = "--simulate needs a CIE illuminant name or a spectrum file: " + error;
         return false;
     }
-    const std::string simDir = platform::executableDir() + "/sim";
+    const std::string simDir = app::simulatorDir();
     if (!platform::fileExists(simDir + "/" + platform::moduleFileName("EyeOne.dll"))) {
         error = "the simulated instrument is not installed in " + simDir;
         return false;
@@ -151,6 +158,10 @@ int main(int argc, char** argv) {
     if (options->simulate && !useSimulator(*options, error)) {
         std::cerr << "luxador: " << error << '\n';
         return kUsage;
+    }
+    if (options->version) {
+        app::printVersion(std::cout);
+        return kMeasured;
     }
 #ifdef LUXADOR_HAVE_GUI
     const bool gui = !options->console && app::ui::openDisplay(argc, argv);

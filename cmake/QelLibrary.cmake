@@ -46,12 +46,13 @@ function(qel_add_library)
               -P ${PROJECT_SOURCE_DIR}/cmake/CheckExports.cmake)
   endif()
 
+  # Install components: lib<name> holds the shared object and its SONAME link, dev the rest.
   install(TARGETS ${ARG_NAME} EXPORT ${ARG_NAME}Targets
-    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT lib${ARG_NAME} NAMELINK_COMPONENT dev
     INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-  install(FILES ${ARG_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  install(FILES ${ARG_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
   install(EXPORT ${ARG_NAME}Targets NAMESPACE ${ARG_NAME}::
-    DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/${ARG_NAME})
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/${ARG_NAME} COMPONENT dev)
 
   set(QEL_PACKAGE ${ARG_NAME})
   configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/PackageConfig.cmake.in
@@ -61,13 +62,16 @@ function(qel_add_library)
     VERSION ${ARG_VERSION} COMPATIBILITY SameMajorVersion)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}Config.cmake
                 ${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}ConfigVersion.cmake
-    DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/${ARG_NAME})
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/${ARG_NAME} COMPONENT dev)
 
   set(QEL_PC_NAME ${ARG_NAME})
   set(QEL_PC_DESCRIPTION "${ARG_DESCRIPTION}")
   set(QEL_PC_VERSION ${ARG_VERSION})
+  # The prefix as seen from the installed .pc file (libdir may be lib/<multiarch>).
+  file(RELATIVE_PATH QEL_PC_PREFIX_FROM_PCDIR ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig
+       ${CMAKE_INSTALL_PREFIX})
   configure_file(${PROJECT_SOURCE_DIR}/cmake/library.pc.in
     ${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}.pc @ONLY)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}.pc
-    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 endfunction()

@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   liblcms2-dev
+  dpkg-dev lintian groff-base man-db bash-completion
   libgtk-3-dev xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic desktop-file-utils
 )
 

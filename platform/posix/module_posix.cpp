@@ -1,5 +1,6 @@
 // Shared-object loading with dlopen, and the name mapping from Windows module names.
 #include <dlfcn.h>
+#include <link.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -100,6 +101,14 @@ bool Module::unload() {
     m_handle = nullptr;
     m_path.clear();
     return ok;
+}
+
+std::string Module::loadedFile() const {
+    link_map* map = nullptr;
+    if (m_handle == nullptr || ::dlinfo(m_handle, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr ||
+        map->l_name == nullptr)
+        return m_path;
+    return map->l_name;
 }
 
 bool Module::isLoaded(const std::string& path) {

@@ -540,16 +540,17 @@ std::vector<std::pair<std::string, ArrayConversion>> everyConversion() {
                            {"LChs2XYZsRaw", QelColor_LChs2XYZsRaw},
                            {"XYZs2LuvsRaw", QelColor_XYZs2LuvsRaw},
                            {"Luvs2XYZsRaw", QelColor_Luvs2XYZsRaw}})
-        all.emplace_back(name, [f](const ColorRecord* in, uint32_t n, ColorRecord* out) {
-            f(in, &w, &k, n, out);
+        all.emplace_back(name, [fn = f](const ColorRecord* in, uint32_t n, ColorRecord* out) {
+            fn(in, &w, &k, n, out);
         });
     using Plain = ColorRecord* (*)(const ColorRecord*, uint32_t, ColorRecord*) noexcept;
     for (auto [name, f] : {std::pair<const char*, Plain>{"Labs2LChs", QelColor_Labs2LChs},
                            {"LChs2Labs", QelColor_LChs2Labs},
                            {"XYZs2Yxys", QelColor_XYZs2Yxys},
                            {"Yxys2XYZs", QelColor_Yxys2XYZs}})
-        all.emplace_back(
-            name, [f](const ColorRecord* in, uint32_t n, ColorRecord* out) { f(in, n, out); });
+        all.emplace_back(name, [fn = f](const ColorRecord* in, uint32_t n, ColorRecord* out) {
+            fn(in, n, out);
+        });
     all.emplace_back("XYZs2PQRs", [](const ColorRecord* in, uint32_t n, ColorRecord* out) {
         QelColor_XYZs2PQRs(in, 4, n, out);
     });
@@ -562,8 +563,8 @@ std::vector<std::pair<std::string, ArrayConversion>> everyConversion() {
                            {"Labs2Labs", QelColor_Labs2Labs},
                            {"LChs2LChs", QelColor_LChs2LChs},
                            {"Luvs2Luvs", QelColor_Luvs2Luvs}})
-        all.emplace_back(name, [f](const ColorRecord* in, uint32_t n, ColorRecord* out) {
-            f(in, QEL_ILLUMINANT_F2, 2, QEL_ILLUMINANT_D50, 2, 3, n, out);
+        all.emplace_back(name, [fn = f](const ColorRecord* in, uint32_t n, ColorRecord* out) {
+            fn(in, QEL_ILLUMINANT_F2, 2, QEL_ILLUMINANT_D50, 2, 3, n, out);
         });
     return all;
 }

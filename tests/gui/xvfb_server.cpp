@@ -100,7 +100,10 @@ bool XvfbServer::start() {
         stop();
         return false;
     }
-    m_display = ":" + number.substr(0, end);
+    // Appended rather than `":" + number.substr(...)`: GCC 12 at -O3 reports a false
+    // -Wrestrict overlap in the inlined insert-at-front of that form.
+    m_display.assign(1, ':');
+    m_display.append(number, 0, end);
     setenv("DISPLAY", m_display.c_str(), 1);
     return true;
 }

@@ -36,6 +36,8 @@ public:
     void* symbol(const char* name) const;
     // The path that was loaded.
     const std::string& path() const { return m_path; }
+    // The file the loader opened, also when it searched its own path; empty when unloaded.
+    std::string loadedFile() const;
     // True when the file at `path` is loaded in this process, by anyone.
     static bool isLoaded(const std::string& path);
 
