@@ -136,8 +136,8 @@ METERIO_API uint32_t QelAmbientReader_Version(uint32_t* version) QEL_NOEXCEPT;
 /* Device codes: 0 EyeOne, 1 the CSCMTLib instrument, 2 the serial spot head. Port name and
  * baud rate serve the spot head only (null or empty name, rate 0: search every port and rate). */
 
-METERIO_API uint32_t QelSpotReader_Open(uint8_t deviceCode, const char* portName, uint32_t baudRate,
-                                        ProgressCallback progress,
+METERIO_API uint32_t QelSpotReader_Open(uint8_t deviceCode, const char* portName,
+                                        uint32_t baudRate, ProgressCallback progress,
                                         ReaderHandle* handle) QEL_NOEXCEPT;
 METERIO_API uint32_t QelSpotReader_Close(ReaderHandle handle) QEL_NOEXCEPT;
 METERIO_API uint32_t QelSpotReader_CalibrateWhite(ReaderHandle handle,
@@ -154,8 +154,7 @@ METERIO_API uint32_t QelSpotReader_ScanSpotSpectrum(ReaderHandle handle, Progres
                                                     SpectrumRecord* spectrum) QEL_NOEXCEPT;
 METERIO_API uint32_t QelSpotReader_SetParam(ReaderHandle handle,
                                             const MeasureParams* params) QEL_NOEXCEPT;
-METERIO_API uint32_t QelSpotReader_GetParam(ReaderHandle handle,
-                                            MeasureParams* params) QEL_NOEXCEPT;
+METERIO_API uint32_t QelSpotReader_GetParam(ReaderHandle handle, MeasureParams* params) QEL_NOEXCEPT;
 /* The spot head fills 128 bytes, the CSCMTLib instrument 58, EyeOne 16. */
 METERIO_API uint32_t QelSpotReader_GetInfo(ReaderHandle handle, DeviceInfo* info) QEL_NOEXCEPT;
 /* `pressed` may be null; it receives 1 when the button was pressed. */
