@@ -9,12 +9,14 @@
 
 #include "meterio/drivers/cscmtlib.h"
 #include "meterio/drivers/eye_one.h"
+#include "meterio/drivers/measuring_table.h"
 #include "meterio/drivers/spot_head.h"
 #include "meterio/frame/frame.h"
 #include "platform/module.h"
 #include "sim/cscmtlib/sim_cscmtlib.h"
 #include "sim/serial/pty_simulator.h"
 #include "sim/serial/spot_head_sim.h"
+#include "sim/serial/table_sim.h"
 
 namespace meterio {
 namespace {
@@ -36,11 +38,13 @@ struct CscmtlibBench final : Bench {
     }
 };
 
-struct SpotHeadBench final : Bench {
-    sim::SpotHeadSim head;
-    sim::PtySimulator pty{head};
+// A serial instrument simulated on a pseudo-terminal, listed as COM101.
+template <typename Instrument>
+struct PtyBench final : Bench {
+    Instrument instrument;
+    sim::PtySimulator pty{instrument};
     std::unique_ptr<sim::SerialPortsEnvironment> env;
-    SpotHeadBench() {
+    PtyBench() {
         if (pty.start())
             env = std::make_unique<sim::SerialPortsEnvironment>(
                 std::vector<std::string>{pty.devicePath()});
@@ -77,7 +81,14 @@ const DriverRow kDrivers[] = {
      "COM101:",
      9600,
      128,
-     &bench<SpotHeadBench>},
+     &bench<PtyBench<sim::SpotHeadSim>>},
+    {"measuring table",
+     Family::Stage,
+     {0, &makeMeasuringTableDriver, 0},
+     "COM101:",
+     9600,
+     180,
+     &bench<PtyBench<sim::TableSim>>},
 };
 
 // The real driver of the row, whose close reports a failure after doing its work.
