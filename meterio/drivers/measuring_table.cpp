@@ -604,17 +604,9 @@ Result TableGetInfo(TableRecord& record, StageInfoRecord& info) {
     info.month = static_cast<std::uint16_t>(month);
     info.day = static_cast<std::uint16_t>(day);
     if (const Result r = ask("; 208 52\r\n", 148, 12); r != Result::Ok) return r;
-    char version[13] = {};
-    for (std::size_t i = 0; i < 12; ++i) {
-        const auto code = static_cast<char>(fields.u(2 + i) & 0xFFu);
-        if (code == 0) break;
-        version[i] = code;
-    }
-    const auto value = spot::scanReal(version);
-    if (!value) return Result::CommunicationError;
-    const double scaled = *value * 100.0;
-    if (!(scaled > -1.0 && scaled < 4294967296.0)) return Result::CommunicationError;
-    info.version = static_cast<std::uint32_t>(scaled < 0 ? 0 : scaled);
+    const auto version = line::versionTimes100(fields, 2, 12);
+    if (!version) return Result::CommunicationError;
+    info.version = *version;
     return Result::Ok;
 }
 

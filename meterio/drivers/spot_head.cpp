@@ -285,18 +285,9 @@ Result SpotHeadGetInfo(SpotHeadRecord& record, SpotInfoRecord& info) {
     info.headCode = fields.u(19);
     copyCodes(fields, 20, 8, info.secondText);
     info.number = fields.u(29) * 65536u + fields.u(28);
-    char version[13] = {};
-    for (std::size_t i = 0; i < 12; ++i) {
-        const auto code = static_cast<char>(fields.u(30 + i) & 0xFFu);
-        if (code == 0) break;
-        version[i] = code;
-    }
-    const auto firmware = spot::scanReal(version);
+    const auto firmware = serial::line::versionTimes100(fields, 30, 12);
     if (!firmware) return Result::CommunicationError;
-    const double scaled = *firmware * 100.0;
-    // Out-of-range versions cannot be stored; they are as garbled as unparsable ones.
-    if (!(scaled > -1.0 && scaled < 4294967296.0)) return Result::CommunicationError;
-    info.firmwareVersion = static_cast<std::uint32_t>(scaled < 0 ? 0 : scaled);
+    info.firmwareVersion = *firmware;
 
     if (const Result r = request(record, spot::kProductionData, kProductionReply,
                                  spot::kProductionFormat, fields);

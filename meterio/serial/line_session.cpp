@@ -4,6 +4,11 @@
 #include <cstring>
 
 namespace meterio::serial::line {
+namespace {
+
+constexpr std::size_t kMaxVersionCodes = 12;
+
+}  // namespace
 
 bool stops(const Callback& poll, std::int32_t value) {
     return poll && poll(value) == kStop;
@@ -54,6 +59,22 @@ Result drain(LineRecord& record, Result failure) {
 void copyCodes(const spot::ReplyFields& fields, std::size_t first, std::size_t count, char* out) {
     for (std::size_t i = 0; i < count; ++i)
         out[i] = static_cast<char>(fields.u(first + i) & 0xFFu);
+}
+
+std::optional<std::uint32_t> versionTimes100(const spot::ReplyFields& fields, std::size_t first,
+                                             std::size_t count) {
+    char version[kMaxVersionCodes + 1] = {};
+    for (std::size_t i = 0; i < count && i < kMaxVersionCodes; ++i) {
+        const auto code = static_cast<char>(fields.u(first + i) & 0xFFu);
+        if (code == 0) break;
+        version[i] = code;
+    }
+    const auto value = spot::scanReal(version);
+    if (!value) return std::nullopt;
+    const double scaled = *value * 100.0;
+    // Out-of-range versions cannot be stored; they are as garbled as unparsable ones.
+    if (!(scaled > -1.0 && scaled < 4294967296.0)) return std::nullopt;
+    return static_cast<std::uint32_t>(scaled < 0 ? 0 : scaled);
 }
 
 }  // namespace meterio::serial::line

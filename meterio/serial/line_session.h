@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "meterio/frame/result.h"
@@ -58,6 +59,12 @@ Result drain(LineRecord& record, Result failure);
 
 // The low bytes of `count` unsigned fields from `first` (one-based) as characters.
 void copyCodes(const spot::ReplyFields& fields, std::size_t first, std::size_t count, char* out);
+
+// A version text sent as `count` character codes from `first` (one-based), taken up to the
+// first 0 and read as a real number, times 100 truncated toward zero; nullopt when it is not a
+// number or does not fit.
+std::optional<std::uint32_t> versionTimes100(const spot::ReplyFields& fields, std::size_t first,
+                                             std::size_t count);
 
 }  // namespace meterio::serial::line
 
