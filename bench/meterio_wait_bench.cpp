@@ -16,6 +16,7 @@
 #include "sim/serial/display_sims.h"
 #include "sim/serial/pty_simulator.h"
 #include "sim/serial/spot_head_sim.h"
+#include "sim/serial/table_sim.h"
 
 namespace {
 
@@ -206,6 +207,38 @@ void spectrometerNeverAnswers(benchmark::State& state) {
 }
 
 BENCHMARK(spectrometerNeverAnswers)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The measuring table's key wait: the table never reports a key, the driver waits on the line in
+// 1 ms turns and calls the callback every 50 ms. Also reports how long after the callback first
+// answered -1 the wait returned.
+void stageKeyWait(benchmark::State& state) {
+    sim::TableSim table;
+    sim::PtySimulator pty(table);
+    if (!pty.start()) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    sim::SerialPortsEnvironment env({pty.devicePath()});
+    ReaderHandle handle = 0;
+    if (QelStageReader_Open(0, "COM101:", 9600, nullptr, &handle) != METERIO_OK) {
+        state.SkipWithError("the simulated table did not open");
+        return;
+    }
+    double latestStopMs = 0.0;
+    uint8_t key = 0;
+    timeWaits(state, [&] {
+        const uint32_t result =
+            QelStageReader_WaitForKeyInput(handle, stopHeadAfterTwoSeconds, &key);
+        const double stopMs =
+            std::chrono::duration<double, std::milli>(WallClock::now() - g_stopAt).count();
+        latestStopMs = std::max(latestStopMs, stopMs);
+        return result;
+    });
+    state.counters["stop_seen_after_ms"] = latestStopMs;
+    QelStageReader_Close(handle);
+}
+
+BENCHMARK(stageKeyWait)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -350,6 +350,70 @@ METERIO_API uint32_t QelStripReader_WaitForKeyInput(ReaderHandle handle, Progres
                                                     uint8_t* taken) QEL_NOEXCEPT;
 METERIO_API uint32_t QelStripReader_WaitForKeyInput2(ReaderHandle handle, uint8_t state,
                                                      ProgressCallback progress) QEL_NOEXCEPT;
+/* Stage reader ------------------------------------------------------------------------ */
+/* Device code 0: the measuring table with its spot head on a serial port. Coordinates are the
+ * table's units, x 0 to 3101 and y 0 to 2301; move mode 1 keeps y at 230 or more. Position ids:
+ * 0 and 1 the table's fixed places, 3 to 6 the first and last patch of the first row, then of
+ * the last row. GetInfo writes 180 bytes: the table's block, then the head's 96. */
+
+typedef struct StageDefinition {
+    uint16_t horizontalGap;
+    uint16_t verticalGap;
+    uint16_t patchWidth;  /* at least 45 */
+    uint16_t patchHeight; /* at least 45 */
+    uint16_t columns;     /* at least 1; gap + columns x (gap + width) at most 3100 */
+    uint16_t rows;        /* at least 1; gap + rows x (gap + height) at most 2300 */
+} StageDefinition;
+QEL_STATIC_ASSERT(sizeof(StageDefinition) == 12, "StageDefinition is six 16-bit values");
+QEL_STATIC_ASSERT(offsetof(StageDefinition, patchWidth) == 4, "patch width at byte 4");
+QEL_STATIC_ASSERT(offsetof(StageDefinition, rows) == 10, "rows at byte 10");
+
+METERIO_API uint32_t QelStageReader_Open(uint8_t deviceCode, const char* portName,
+                                         uint32_t baudRate, ProgressCallback progress,
+                                         ReaderHandle* handle) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_Close(ReaderHandle handle) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_DefineStage(ReaderHandle handle,
+                                                const StageDefinition* definition) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_SetPos(ReaderHandle handle, uint8_t moveMode, uint8_t id,
+                                           int32_t x, int32_t y) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_GetPos(ReaderHandle handle, uint8_t moveMode, uint8_t id,
+                                           int32_t* x, int32_t* y) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_GoToPos(ReaderHandle handle, uint8_t moveMode,
+                                            uint8_t id) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_GoToId(ReaderHandle handle, uint8_t moveMode, uint16_t column,
+                                           uint16_t row) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_GoToLoc(ReaderHandle handle, uint8_t moveMode, int32_t x,
+                                            int32_t y) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_GetLoc(ReaderHandle handle, uint8_t moveMode, int32_t* x,
+                                           int32_t* y) QEL_NOEXCEPT;
+/* -1 holds the sheet, 0 releases it. */
+METERIO_API uint32_t QelStageReader_HoldPaper(ReaderHandle handle, int32_t flag) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_CalibrateWhite(ReaderHandle handle,
+                                                   ProgressCallback progress) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_ScanSpotColorant(ReaderHandle handle, ProgressCallback progress,
+                                                     ColorantRecord* colorant) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_ScanSpotDensity(ReaderHandle handle, ProgressCallback progress,
+                                                    DensityRecord* density) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_ScanSpotEx(ReaderHandle handle, ProgressCallback progress,
+                                               ColorantDensityRecord* both) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_ScanSpotSpectrum(ReaderHandle handle, ProgressCallback progress,
+                                                     SpectrumRecord* spectrum) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_SetParam(ReaderHandle handle,
+                                             const MeasureParams* params) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_GetParam(ReaderHandle handle,
+                                             MeasureParams* params) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_GetInfo(ReaderHandle handle, DeviceInfo* info) QEL_NOEXCEPT;
+/* Writes the key number 1 to 8, or 0 when the callback stopped the wait. */
+METERIO_API uint32_t QelStageReader_WaitForKeyInput(ReaderHandle handle, ProgressCallback progress,
+                                                    uint8_t* key) QEL_NOEXCEPT;
+/* Waits for key `key` (1 to 8); 0 waits until the callback stops the wait. */
+METERIO_API uint32_t QelStageReader_WaitForKeyInput2(ReaderHandle handle, uint8_t key,
+                                                     ProgressCallback progress) QEL_NOEXCEPT;
+/* Not offered by the table: 4 for a bad handle, else 17. */
+METERIO_API uint32_t QelStageReader_CalibrateBlack(ReaderHandle handle,
+                                                   ProgressCallback progress) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_GetParamEx(ReaderHandle handle, void* params) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStageReader_SetParamEx(ReaderHandle handle, void* params) QEL_NOEXCEPT;
 
 #ifdef __cplusplus
 }

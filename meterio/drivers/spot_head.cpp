@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "meterio/serial/line_session.h"
 #include "meterio/serial/spot_protocol.h"
 
 namespace meterio {
@@ -11,13 +12,21 @@ namespace {
 
 namespace spot = serial::spot;
 
-constexpr std::uint32_t kReplyTimeoutMs = 3000;
+using serial::line::copyCodes;
+using serial::line::drain;
+using serial::line::exchange;
+using serial::line::kCapacity;
+using serial::line::kReplyTimeoutMs;
+using serial::line::kShortCapacity;  // key polling and condition reading
+using serial::line::parse;
+using serial::line::replyText;
+using serial::line::request;
+using serial::line::requestTolerant;
+using serial::line::stops;
+
 constexpr std::uint32_t kProbeReplyMs = 400;
-constexpr std::size_t kCapacity = 512;
-constexpr std::size_t kShortCapacity = 255;  // key polling and condition reading
 // Key polls start about this far apart; the exchange itself counts toward it.
 constexpr std::uint32_t kKeyPollMs = 20;
-constexpr std::int32_t kStop = -1;
 
 // Reply numbers.
 constexpr std::uint32_t kConditionReply = 11;
@@ -35,51 +44,6 @@ constexpr std::uint32_t kResultTag = 9;
 constexpr std::uint32_t kResultMode = 2;
 constexpr std::uint32_t kMeasurementFailed = 128;
 
-bool stops(const serial::Callback& poll, std::int32_t value) {
-    return poll && poll(value) == kStop;
-}
-
-std::string_view replyText(const SpotHeadRecord& record, std::size_t capacity) {
-    const auto* text = reinterpret_cast<const char*>(record.reply.data());
-    return {text, ::strnlen(text, capacity)};
-}
-
-Result exchange(SpotHeadRecord& record, std::string_view command, std::size_t capacity,
-                const serial::Callback& idle) {
-    record.reply.fill(0);
-    if (!record.port) return Result::CommunicationError;
-    return serial::SerialExchange(*record.port, command, spot::kLineEnd, 1, capacity,
-                                  record.reply.data(), kReplyTimeoutMs, 0, idle, *record.clock);
-}
-
-// Checks the number of the reply now in the buffer and scans its fields.
-Result parse(const SpotHeadRecord& record, std::size_t capacity, std::uint32_t number,
-             std::string_view format, spot::ReplyFields& fields) {
-    const std::string_view text = replyText(record, capacity);
-    if (!spot::CheckReplyNumber(number, text.size(), text.data()))
-        return Result::CommunicationError;
-    fields = spot::scanReply(text, number, format);
-    return fields.count == format.size() ? Result::Ok : Result::CommunicationError;
-}
-
-// One request whose exchange must succeed and whose reply must parse.
-Result request(SpotHeadRecord& record, std::string_view command, std::uint32_t number,
-               std::string_view format, spot::ReplyFields& fields, std::size_t capacity = kCapacity,
-               const serial::Callback& idle = {}) {
-    if (const Result r = exchange(record, command, capacity, idle); r != Result::Ok) return r;
-    return parse(record, capacity, number, format, fields);
-}
-
-// A request whose silence is returned but whose other exchange failures go on to the reply
-// check (a reply that arrived in part may still parse).
-Result requestTolerant(SpotHeadRecord& record, std::string_view command, std::uint32_t number,
-                       std::string_view format, spot::ReplyFields& fields,
-                       std::size_t capacity = kCapacity, const serial::Callback& idle = {}) {
-    if (const Result r = exchange(record, command, capacity, idle); r == Result::NoInstrument)
-        return r;
-    return parse(record, capacity, number, format, fields);
-}
-
 // Reads the conditions and stores the head state.
 Result refreshHeadState(SpotHeadRecord& record, std::string_view command) {
     spot::ReplyFields fields;
@@ -89,11 +53,6 @@ Result refreshHeadState(SpotHeadRecord& record, std::string_view command) {
     const auto state = spot::headState(fields.u(5));
     if (!state) return Result::GeneralFailure;
     record.headState = *state;
-    return Result::Ok;
-}
-
-Result drain(SpotHeadRecord& record, Result failure) {
-    if (!record.port || !serial::SerialDrain(*record.port)) return failure;
     return Result::Ok;
 }
 
@@ -137,11 +96,6 @@ Result judgeResult(std::uint32_t tag, std::uint32_t mode, std::uint32_t status) 
     if (status == kMeasurementFailed) return Result::MeasurementError;
     if (tag != kResultTag || mode != kResultMode || status != 0) return Result::NotCompleted;
     return Result::Ok;
-}
-
-void copyCodes(const spot::ReplyFields& fields, std::size_t first, std::size_t count, char* out) {
-    for (std::size_t i = 0; i < count; ++i)
-        out[i] = static_cast<char>(fields.u(first + i) & 0xFFu);
 }
 
 }  // namespace
@@ -331,18 +285,9 @@ Result SpotHeadGetInfo(SpotHeadRecord& record, SpotInfoRecord& info) {
     info.headCode = fields.u(19);
     copyCodes(fields, 20, 8, info.secondText);
     info.number = fields.u(29) * 65536u + fields.u(28);
-    char version[13] = {};
-    for (std::size_t i = 0; i < 12; ++i) {
-        const auto code = static_cast<char>(fields.u(30 + i) & 0xFFu);
-        if (code == 0) break;
-        version[i] = code;
-    }
-    const auto firmware = spot::scanReal(version);
+    const auto firmware = serial::line::versionTimes100(fields, 30, 12);
     if (!firmware) return Result::CommunicationError;
-    const double scaled = *firmware * 100.0;
-    // Out-of-range versions cannot be stored; they are as garbled as unparsable ones.
-    if (!(scaled > -1.0 && scaled < 4294967296.0)) return Result::CommunicationError;
-    info.firmwareVersion = static_cast<std::uint32_t>(scaled < 0 ? 0 : scaled);
+    info.firmwareVersion = *firmware;
 
     if (const Result r = request(record, spot::kProductionData, kProductionReply,
                                  spot::kProductionFormat, fields);

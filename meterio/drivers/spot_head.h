@@ -11,19 +11,16 @@
 
 #include "meterio/drivers/driver.h"
 #include "meterio/frame/result.h"
-#include "meterio/serial/exchange.h"
+#include "meterio/serial/line_session.h"
 #include "meterio32.h"
 #include "platform/clock.h"
 
 namespace meterio {
 
-// The instrument record: port, rate, colour space and reserved tail of the search, then the
-// head state (fifth value of the condition reply) and the working buffers.
-struct SpotHeadRecord : serial::SerialRecord {
+// The instrument record: port, rate, colour space and reserved tail of the search, the working
+// buffers, then the head state (fifth value of the condition reply).
+struct SpotHeadRecord : serial::line::LineRecord {
     std::uint32_t headState = 0;
-    // Capacity 512 plus a terminating zero, so that a reply can be read as text.
-    std::array<std::uint8_t, 513> reply{};
-    platform::Clock* clock = &platform::systemClock();
 };
 
 // Density standard, illuminant, observer, colour space: the layout of MeasureParams.

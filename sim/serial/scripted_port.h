@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,11 @@ public:
     // Reads fail once this many more bytes have been delivered (negative: never).
     void failReadsAfter(long bytes) { m_failAfter = bytes; }
     void failWrites(bool fail) { m_failWrites = fail; }
+    // Called with every written block; what it returns is delivered next (an instrument that
+    // answers as it is spoken to).
+    void respond(std::function<std::string(std::string_view)> responder) {
+        m_responder = std::move(responder);
+    }
     const std::string& written() const { return m_written; }
     std::size_t pending() const { return m_input.size(); }
     std::size_t readCalls() const { return m_readCalls; }
@@ -41,7 +47,9 @@ public:
         if (m_failWrites) return false;
         m_written.append(reinterpret_cast<const char*>(data), length);
         written = length;
-        if (!m_answers.empty()) {
+        if (m_responder)
+            feed(m_responder(std::string_view(reinterpret_cast<const char*>(data), length)));
+        else if (!m_answers.empty()) {
             feed(m_answers.front());
             m_answers.pop_front();
         }
@@ -70,6 +78,7 @@ private:
     std::deque<char> m_input;
     std::deque<std::string> m_answers;
     std::string m_written;
+    std::function<std::string(std::string_view)> m_responder;
     long m_failAfter = -1;
     bool m_failWrites = false;
     std::size_t m_readCalls = 0;

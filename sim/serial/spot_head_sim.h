@@ -47,6 +47,13 @@ public:
         change(m_state);
     }
 
+    // Reads the state under the same lock, e.g. `head.read([](const SpotHeadState& s) {...})`.
+    template <class Read>
+    auto read(Read&& reader) {
+        std::lock_guard lock(m_mutex);
+        return reader(static_cast<const SpotHeadState&>(m_state));
+    }
+
 private:
     std::mutex m_mutex;
     SpotHeadState m_state;

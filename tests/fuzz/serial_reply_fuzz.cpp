@@ -1,7 +1,8 @@
 // libFuzzer target: arbitrary reply bytes into SerialExchange, the spot-head reply parsers,
-// every spot-head operation and every operation of the USB display instrument. The first byte
-// picks the target; the rest is what the line delivers. Buffers are heap blocks of their exact
-// size so that a read or write past them is caught by AddressSanitizer.
+// every spot-head operation and every operation of the USB display instrument, the DTP41, the
+// serial display instruments and the measuring table. The first byte picks the target; the
+// rest is what the line delivers. Buffers are heap blocks of their exact size so that a read
+// or write past them is caught by AddressSanitizer.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -15,6 +16,7 @@
 #include "meterio/drivers/display_spectrometer.h"
 #include "meterio/drivers/dtp41.h"
 #include "meterio/drivers/kmsecs200.h"
+#include "meterio/drivers/measuring_table.h"
 #include "meterio/drivers/spot_head.h"
 #include "meterio/serial/exchange.h"
 #include "meterio/serial/spot_protocol.h"
@@ -369,6 +371,101 @@ void fuzzDisplay(bool spectrometer, std::uint8_t control, std::string_view line)
             break;
     }
     (void)driver->close();
+// Measuring table: the status check, the table and ": 190" parsers, and the key-line search over
+// a 255-byte buffer.
+void fuzzTableParsers(std::uint8_t control, std::string_view line) {
+    std::vector<char> exact(line.begin(), line.end());
+    const std::string_view view(exact.data(), exact.size());
+    for (auto list :
+         {meterio::StatusList::Measurement, meterio::StatusList::Table, meterio::StatusList::Head})
+        for (std::string_view prefix : {": 209 128 ", ": 31 ", ": 37 ", ": 190 "})
+            (void)meterio::CheckTableStatus(view, prefix, list);
+    double values[8];
+    const std::uint32_t space = control & 1 ? METERIO_CS_XYZ : METERIO_CS_YXY;
+    for (std::uint32_t kind = 0; kind < 3; ++kind)
+        (void)meterio::ParseTableMeasurement(view, kind, space, values);
+    auto spectrum = std::make_unique<SpectrumRecord>();
+    (void)meterio::ParseTableSpectrum(view, *spectrum);
+    const std::size_t keyBytes = std::min<std::size_t>(exact.size(), 255);
+    auto keyBuffer = std::make_unique<char[]>(keyBytes + 1);
+    if (keyBytes != 0) std::memcpy(keyBuffer.get(), exact.data(), keyBytes);
+    (void)meterio::TableKeyBit({keyBuffer.get(), keyBytes});
+    (void)meterio::TableTextHasKey({keyBuffer.get(), keyBytes}, 1u << (control & 7));
+}
+
+// Every table operation over a scripted port that answers each write with the next chunk of the
+// input ('~' separates the chunks), so that the drains before the requests find nothing.
+void fuzzTable(std::uint8_t control, std::string_view line) {
+    SteppingClock clock;
+    meterio::TableRecord record;
+    record.clock = &clock;
+    auto port = std::make_unique<sim::ScriptedPort>();
+    port->respond([line](std::string_view) mutable {
+        const std::size_t end = line.find('~');
+        const std::string chunk(line.substr(0, end));
+        line.remove_prefix(end == std::string_view::npos ? line.size() : end + 1);
+        return chunk;
+    });
+    record.port = std::move(port);
+    record.colorSpace = control & 0x10 ? METERIO_CS_YXY : METERIO_CS_XYZ;
+    record.setUp = static_cast<std::uint8_t>((control >> 5) & 3);
+    record.positions[0] = {350, 450};
+    int calls = 0;
+    const serial::Callback poll = [&calls](std::int32_t) { return ++calls > 40 ? -1 : 0; };
+    std::int32_t x = 0, y = 0;
+    std::uint8_t key = 0;
+    switch (control & 0x0F) {
+        case 0:
+            (void)meterio::TableSetConditions(record, {4, 6, 2, METERIO_CS_LAB});
+            break;
+        case 1: {
+            meterio::SpotConditions c{};
+            (void)meterio::TableGetConditions(record, c);
+            break;
+        }
+        case 2: {
+            auto info = std::make_unique<meterio::StageInfoRecord>();
+            (void)meterio::TableGetInfo(record, *info);
+            break;
+        }
+        case 3:
+        case 4:
+        case 5: {
+            auto values = std::make_unique<double[]>((control & 0x0F) == 3 ? 3 : 8);
+            (void)meterio::TableMeasure(record, static_cast<std::uint32_t>((control & 0x0F) - 3),
+                                        poll, values.get());
+            break;
+        }
+        case 6: {
+            auto spectrum = std::make_unique<SpectrumRecord>();
+            (void)meterio::TableMeasureSpectrum(record, poll, *spectrum);
+            break;
+        }
+        case 7:
+            (void)meterio::TableCalibrateWhite(record, poll);
+            break;
+        case 8:
+            (void)meterio::TableWaitKey(record, 0, poll, &key);
+            break;
+        case 9:
+            (void)meterio::TableWaitKeyState(record, control >> 4 & 7, 0, poll);
+            break;
+        case 10:
+            (void)meterio::TableMoveTo(record, control >> 7, 500, 500);
+            break;
+        case 11:
+            (void)meterio::TableMove(record, 0, control & 0x80 ? 3 : 1, (control >> 4) & 7);
+            break;
+        case 12:
+            (void)meterio::TableGetLocation(record, control >> 7, x, y);
+            break;
+        case 13:
+            (void)meterio::TableHoldPaper(record, control & 0x80 ? -1 : 0);
+            break;
+        default:
+            (void)meterio::TableClose(record);
+            break;
+    }
 }
 
 }  // namespace
@@ -378,7 +475,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t selector = data[0];
     const std::uint8_t control = data[1];
     const std::string_view line(reinterpret_cast<const char*>(data + 2), size - 2);
-    switch (selector % 8) {
+    switch (selector % 10) {
         case 0:
             fuzzExchange(control, line);
             break;
@@ -401,8 +498,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 6:
             fuzzDisplayParsers(line);
             break;
-        default:
+        case 7:
             fuzzDisplay(control & 0x08, control, line);
+            break;
+        case 8:
+            fuzzTableParsers(control, line);
+            break;
+        default:
+            fuzzTable(control, line);
             break;
     }
     return 0;

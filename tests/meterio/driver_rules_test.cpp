@@ -11,6 +11,7 @@
 #include "meterio/drivers/dtp41.h"
 #include "meterio/drivers/eye_one.h"
 #include "meterio/drivers/kmsecs200.h"
+#include "meterio/drivers/measuring_table.h"
 #include "meterio/drivers/spot_head.h"
 #include "meterio/frame/frame.h"
 #include "platform/module.h"
@@ -19,6 +20,7 @@
 #include "sim/serial/dtp41_sim.h"
 #include "sim/serial/pty_simulator.h"
 #include "sim/serial/spot_head_sim.h"
+#include "sim/serial/table_sim.h"
 
 namespace meterio {
 namespace {
@@ -40,7 +42,7 @@ struct CscmtlibBench final : Bench {
     }
 };
 
-// A serial instrument on a pseudo-terminal listed as COM101.
+// A serial instrument simulated on a pseudo-terminal, listed as COM101.
 template <typename Instrument>
 struct PtyBench final : Bench {
     Instrument instrument;
@@ -106,6 +108,13 @@ const DriverRow kDrivers[] = {
      9600,
      48,
      &bench<PtyBench<sim::Dtp41Sim>>},
+    {"measuring table",
+     Family::Stage,
+     {0, &makeMeasuringTableDriver, 0},
+     "COM101:",
+     9600,
+     180,
+     &bench<PtyBench<sim::TableSim>>},
 };
 
 // The real driver of the row, whose close reports a failure after doing its work.
