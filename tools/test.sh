@@ -41,7 +41,8 @@ run_asan() {
 # ThreadSanitizer. Add a target here to cover it.
 tsan_tests=(
   meterio_serial_tests meterio_spot_reader_tests meterio_tests meterio_frame_tests
-  app_tests app_road_tests luxador_tests
+  meterio_kmsecs200_tests meterio_display_tests meterio_table_tests
+  app_tests app_road_tests luxador_tests chromel_tests
 )
 run_tsan() {
   local dir=$root/build/tsan rc=0
