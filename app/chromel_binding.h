@@ -36,6 +36,12 @@ public:
                                  double& lux) const;
 
     bool Loaded() const { return m_module.loaded(); }
+    // Whether every function the wrappers call was resolved, so that their results are the
+    // library's and not stand-in zeros.
+    bool Bound() const {
+        return m_spectrum2XYZAmb != nullptr && m_xyz2ColorTemperature != nullptr &&
+               m_spectrum2IlluminanceAmb != nullptr;
+    }
 
 private:
     platform::Module m_module;

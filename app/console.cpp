@@ -2,7 +2,9 @@
 #include "app/console.h"
 
 #include <cstdio>
+#include <optional>
 
+#include "platform/utf8.h"
 #include "resources/string_ids.h"
 
 namespace app {
@@ -14,8 +16,23 @@ std::string trimmed(std::string_view text) {
 }
 
 std::string jsonString(std::string_view text) {
+    // Characters beyond ASCII as \u escapes (UTF-16), so the object reads the same in any
+    // character set; broken UTF-8 becomes U+FFFD.
+    std::wstring wide;
+    if (const std::optional<std::wstring> decoded = platform::fromUtf8(text)) {
+        wide = *decoded;
+    } else {
+        for (char c : text)
+            wide += static_cast<unsigned char>(c) < 0x80 ? static_cast<wchar_t>(c) : L'\uFFFD';
+    }
+    auto escape = [](std::string& out, std::uint32_t unit) {
+        char escaped[16];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", unit);
+        out += escaped;
+    };
     std::string out = "\"";
-    for (char c : text) {
+    for (wchar_t wc : wide) {
+        const auto c = static_cast<std::uint32_t>(wc);
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -33,30 +50,77 @@ std::string jsonString(std::string_view text) {
                 out += "\\t";
                 break;
             default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                    out += escaped;
+                if (c < 0x20 || c == 0x7F) {
+                    escape(out, c);
+                } else if (c < 0x80) {
+                    out += static_cast<char>(c);
+                } else if (c < 0x10000) {
+                    escape(out, c);
                 } else {
-                    out += c;
+                    escape(out, 0xD800 + ((c - 0x10000) >> 10));
+                    escape(out, 0xDC00 + ((c - 0x10000) & 0x3FF));
                 }
         }
     }
     return out + "\"";
 }
 
+std::string_view outcomeName(ConsoleOutcome outcome) {
+    switch (outcome) {
+        case ConsoleOutcome::Measured:
+            return "measured";
+        case ConsoleOutcome::Cancelled:
+            return "cancelled";
+        case ConsoleOutcome::AlreadyRunning:
+            return "already-running";
+        case ConsoleOutcome::Failed:
+            break;
+    }
+    return "failed";
+}
+
+std::string reportJson(const ConsoleReport& r) {
+    auto text = [](const std::string& s) {
+        return s.empty() ? std::string("null") : jsonString(s);
+    };
+    auto number = [](const std::string& s) { return s.empty() ? std::string("null") : s; };
+    std::string json = "{\"lightingSourceType\": " + text(r.type) +
+                       ", \"colorTemperature\": " + number(r.kelvin) +
+                       ", \"illuminance\": " + number(r.lux) +
+                       ", \"status\": " + jsonString(r.status) + ", \"messages\": [";
+    for (std::size_t i = 0; i < r.messages.size(); ++i)
+        json += (i ? ", " : "") + jsonString(r.messages[i]);
+    json += "], \"completed\": ";
+    json += r.outcome == ConsoleOutcome::Measured ? "true" : "false";
+    json += ", \"outcome\": " + jsonString(outcomeName(r.outcome)) + "}";
+    return json;
+}
+
 ConsoleFrontEnd::ConsoleFrontEnd(const Resources& resources, std::ostream& out, std::ostream& log,
-                                 bool json, std::function<bool()> cancelRequested)
+                                 bool json, std::function<bool()> cancelRequested,
+                                 std::function<std::string(std::string_view)> encode)
     : m_resources(resources),
       m_out(out),
       m_log(log),
       m_json(json),
-      m_cancelRequested(std::move(cancelRequested)) {}
+      m_cancelRequested(std::move(cancelRequested)),
+      m_encode(std::move(encode)) {}
+
+std::string ConsoleFrontEnd::loadString(std::uint32_t id) {
+    return m_resources.text(id == ids::kReady ? ids::kConsoleReady : id);
+}
+
+void ConsoleFrontEnd::write(std::ostream& to, std::string_view text) {
+    if (m_encode)
+        to << m_encode(text);
+    else
+        to << text;
+}
 
 void ConsoleFrontEnd::runMainDialog(CLuxadorUIDlg& dlg) {
     dlg.onInitDialog();
     dlg.onStartMeasurement();
-    printResults(dlg.measured());
+    printResults(dlg.outcome());
     dlg.onDestroy();
 }
 
@@ -66,7 +130,9 @@ void ConsoleFrontEnd::setText(Control control, std::string_view text) {
 
 void ConsoleFrontEnd::messageBox(std::string_view text) {
     m_messages.push_back(trimmed(text));
-    if (!m_json) m_out << m_messages.back() << '\n' << std::flush;
+    if (m_json) return;
+    write(m_log, m_messages.back() + "\n");
+    m_log << std::flush;
 }
 
 void ConsoleFrontEnd::pumpMessages() {
@@ -99,7 +165,8 @@ void ConsoleFrontEnd::setStepText(CWaitButton& step, std::string_view text) {
 void ConsoleFrontEnd::showStep(CWaitButton& step) {
     if (&step != m_step) return;
     std::ostream& to = m_json ? m_log : m_out;
-    to << trimmed(m_stepText) << "\n\n" << std::flush;
+    write(to, trimmed(m_stepText) + "\n" + trimmed(loadString(ids::kConsoleCancelHint)) + "\n\n");
+    to << std::flush;
 }
 
 bool ConsoleFrontEnd::stepExists(const CWaitButton& step) {
@@ -119,7 +186,7 @@ void ConsoleFrontEnd::destroyStep(CWaitButton& step) {
 }
 
 void ConsoleFrontEnd::showAbout(const AboutBox& about) {
-    m_out << about.product << '\n' << about.version << '\n';
+    write(m_out, about.product + '\n' + about.version + '\n');
 }
 
 std::string ConsoleFrontEnd::field(Control control) const {
@@ -127,32 +194,30 @@ std::string ConsoleFrontEnd::field(Control control) const {
     return it == m_texts.end() ? std::string() : it->second;
 }
 
-void ConsoleFrontEnd::printResults(bool measured) {
-    const std::string type = field(Control::SourceType);
-    const std::string kelvin = field(Control::ColorTemperature);
-    const std::string lux = field(Control::Illuminance);
-    const std::string status = trimmed(field(Control::Status));
+void ConsoleFrontEnd::printResults(CLuxadorUIDlg::Outcome outcome) {
+    ConsoleReport report{field(Control::SourceType),
+                         field(Control::ColorTemperature),
+                         field(Control::Illuminance),
+                         trimmed(field(Control::Status)),
+                         m_messages,
+                         ConsoleOutcome::Failed};
+    if (outcome == CLuxadorUIDlg::Outcome::Measured) report.outcome = ConsoleOutcome::Measured;
+    if (outcome == CLuxadorUIDlg::Outcome::Cancelled) report.outcome = ConsoleOutcome::Cancelled;
     if (m_json) {
-        auto number = [](const std::string& s) { return s.empty() ? std::string("null") : s; };
-        m_out << "{\"lightingSourceType\": " << (type.empty() ? "null" : jsonString(type))
-              << ", \"colorTemperature\": " << number(kelvin)
-              << ", \"illuminance\": " << number(lux) << ", \"status\": " << jsonString(status)
-              << ", \"messages\": [";
-        for (std::size_t i = 0; i < m_messages.size(); ++i)
-            m_out << (i ? ", " : "") << jsonString(m_messages[i]);
-        m_out << "], \"completed\": " << (measured ? "true" : "false") << "}\n" << std::flush;
+        m_out << reportJson(report) << '\n' << std::flush;
         return;
     }
     auto line = [this](std::uint32_t label, const std::string& value, std::uint32_t unit) {
         std::string text = loadString(label);
         if (!value.empty()) text.append(" ").append(value);
         if (!value.empty() && unit != 0) text.append(" ").append(loadString(unit));
-        m_out << text << '\n';
+        write(m_out, text + '\n');
     };
-    line(ids::kMainSourceTypeLabel, type, 0);
-    line(ids::kMainColorTemperatureLabel, kelvin, ids::kMainKelvinLabel);
-    line(ids::kMainIlluminanceLabel, lux, ids::kMainLuxLabel);
-    m_out << status << '\n' << std::flush;
+    line(ids::kMainSourceTypeLabel, report.type, 0);
+    line(ids::kMainColorTemperatureLabel, report.kelvin, ids::kMainKelvinLabel);
+    line(ids::kMainIlluminanceLabel, report.lux, ids::kMainLuxLabel);
+    write(m_out, report.status + '\n');
+    m_out << std::flush;
 }
 
 }  // namespace app

@@ -6,6 +6,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/resources.h"
@@ -13,13 +14,32 @@
 
 namespace app {
 
+// How a console run ended, as the JSON "outcome" names it.
+enum class ConsoleOutcome { Measured, Cancelled, Failed, AlreadyRunning };
+std::string_view outcomeName(ConsoleOutcome outcome);
+
+// What a console run reports; empty fields were not measured.
+struct ConsoleReport {
+    std::string type;
+    std::string kelvin;
+    std::string lux;
+    std::string status;
+    std::vector<std::string> messages;
+    ConsoleOutcome outcome = ConsoleOutcome::Failed;
+};
+// The report as one line of JSON, ASCII only (other characters as \u escapes).
+std::string reportJson(const ConsoleReport& report);
+
 class ConsoleFrontEnd final : public FrontEnd {
 public:
-    // Step instructions and message boxes go to `out` as they come, then the results; with
-    // `json`, `out` receives only one JSON object and the instructions go to `log`.
-    // `cancelRequested` is polled while the instrument waits.
+    // Step instructions, each with how to cancel it, go to `out` as they come, then the
+    // results; message boxes go to `log`. With `json`, `out` receives only one JSON object, the
+    // instructions go to `log` and the messages into the object. `cancelRequested` is polled
+    // while the instrument waits; `encode` turns UTF-8 text into the terminal's character set
+    // (null: unchanged).
     ConsoleFrontEnd(const Resources& resources, std::ostream& out, std::ostream& log, bool json,
-                    std::function<bool()> cancelRequested);
+                    std::function<bool()> cancelRequested,
+                    std::function<std::string(std::string_view)> encode = {});
 
     // One press of Start Measurement, then the results.
     void runMainDialog(CLuxadorUIDlg& dlg) override;
@@ -27,7 +47,8 @@ public:
     void setText(Control control, std::string_view text) override;
     void enable(Control, bool) override {}  // nothing to click while the workflow runs
     void setFocus(Control) override {}
-    std::string loadString(std::uint32_t id) override { return m_resources.text(id); }
+    // The console's own ready line stands in for the window's instruction to click a button.
+    std::string loadString(std::uint32_t id) override;
     void messageBox(std::string_view text) override;
     void beginWaitCursor() override { ++m_waitDepth; }
     void endWaitCursor() override { --m_waitDepth; }
@@ -48,14 +69,16 @@ public:
     int waitDepth() const { return m_waitDepth; }
 
 private:
-    void printResults(bool measured);
+    void printResults(CLuxadorUIDlg::Outcome outcome);
     std::string field(Control control) const;
+    void write(std::ostream& to, std::string_view text);
 
     const Resources& m_resources;
     std::ostream& m_out;
     std::ostream& m_log;
     bool m_json;
     std::function<bool()> m_cancelRequested;
+    std::function<std::string(std::string_view)> m_encode;
     std::map<Control, std::string> m_texts;
     std::map<std::string, std::intptr_t, std::less<>> m_properties;
     std::vector<std::string> m_messages;
@@ -68,7 +91,7 @@ private:
 
 // Text with its trailing blanks and line breaks removed.
 std::string trimmed(std::string_view text);
-// A JSON string literal.
+// A JSON string literal, ASCII only.
 std::string jsonString(std::string_view text);
 
 }  // namespace app

@@ -3,6 +3,7 @@
 //   luxador --console [--json]    one measurement in the terminal
 //   --simulate SOURCE [--lux N]   the simulated EyeOne measuring a CIE illuminant or a
 //                                 spectrum file at N lux, its button pressed by itself
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -10,8 +11,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/console.h"
+#include "app/spectrum_file.h"
 #include "app/startup.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -28,14 +31,16 @@ namespace {
 enum Exit : int { kMeasured = 0, kNotMeasured = 1, kUsage = 2, kNotStarted = 3 };
 
 constexpr std::string_view kUsageText =
-    "usage: luxador [--console [--json]] [--simulate SOURCE [--lux N]]\n"
+    "usage: luxador [--console [--json]] [--simulate SOURCE [--lux N]] [--help]\n"
     "  --console          run one measurement in the terminal and print the results\n"
     "  --json             print the results as one JSON object (with --console)\n"
     "  --simulate SOURCE  use the simulated EyeOne measuring SOURCE: A, C, D50, D55, D65, D75,\n"
-    "                     F1 ... F12 or a file of \"wavelength value\" lines\n"
-    "  --lux N            illuminance of the simulated light in lux (default 500)\n";
+    "                     F1 ... F12 (any letter case) or a file of \"wavelength value\" lines\n"
+    "  --lux N            illuminance of the simulated light in lux (default 500)\n"
+    "  --help             print this text\n";
 
 struct Options {
+    bool help = false;
     bool console = false;
     bool json = false;
     std::optional<std::string> simulate;
@@ -68,32 +73,41 @@ std::optional<Options> parse(int argc, char** argv, std::string& error) {
             }
             o.lux = lux;
         } else if (arg == "--help" || arg == "-h") {
-            return std::nullopt;
+            o.help = true;
         } else {
             error = "unknown argument \"" + std::string(arg) + "\"";
             return std::nullopt;
         }
     }
+    if (o.help) return o;
     if (o.json && !o.console) error = "--json goes with --console";
     if (o.lux && !o.simulate) error = "--lux goes with --simulate";
     if (!error.empty()) return std::nullopt;
     return o;
 }
 
-bool isIlluminantName(std::string_view name) {
+// The illuminant `name` stands for in any letter case ("f11" is "F11"), or null.
+std::optional<std::string_view> illuminantName(std::string_view name) {
     static constexpr std::array<std::string_view, 18> kNames{
         "A",  "C",  "D50", "D55", "D65", "D75", "F1",  "F2",  "F3",
         "F4", "F5", "F6",  "F7",  "F8",  "F9",  "F10", "F11", "F12"};
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
     for (std::string_view n : kNames)
-        if (n == name) return true;
-    return false;
+        if (std::equal(n.begin(), n.end(), name.begin(), name.end(),
+                       [&](char a, char b) { return a == upper(b); }))
+            return n;
+    return std::nullopt;
 }
 
-// Points the instrument library at the simulated EyeOne beside the program.
+// Points the instrument library at the simulated EyeOne beside the program. A spectrum file
+// is read here, so that a bad one is refused before anything starts.
 bool useSimulator(const Options& o, std::string& error) {
-    if (!isIlluminantName(*o.simulate) && !platform::fileExists(*o.simulate)) {
-        error = "--simulate needs a CIE illuminant name or a spectrum file, not \"" + *o.simulate +
-                "\"";
+    std::string source = *o.simulate;
+    if (const std::optional<std::string_view> name = illuminantName(source)) {
+        source = *name;
+    } else if (std::vector<app::SpectrumPoint> points;
+               !app::readSpectrumFile(source, points, error)) {
+        error = "--simulate needs a CIE illuminant name or a spectrum file: " + error;
         return false;
     }
     const std::string simDir = platform::executableDir() + "/sim";
@@ -103,7 +117,7 @@ bool useSimulator(const Options& o, std::string& error) {
     }
     const char* path = std::getenv("QEL_MODULE_PATH");
     platform::setEnvironment("QEL_MODULE_PATH", path && *path ? simDir + ":" + path : simDir);
-    platform::setEnvironment("QEL_SIM_EYEONE_SOURCE", *o.simulate);
+    platform::setEnvironment("QEL_SIM_EYEONE_SOURCE", source);
     platform::setEnvironment("QEL_SIM_EYEONE_LUX", std::to_string(o.lux.value_or(500.0)));
     // The button is pressed a moment after each prompt, unless the caller chose the delay.
     if (std::getenv("QEL_SIM_EYEONE_BUTTON") == nullptr)
@@ -113,8 +127,11 @@ bool useSimulator(const Options& o, std::string& error) {
 
 int runConsole(app::CLuxadorUIApp& application, bool json) {
     platform::ConsoleCancel cancel;
-    app::ConsoleFrontEnd frontEnd(application.resources(), std::cout, std::cerr, json,
-                                  [&cancel] { return cancel.cancelRequested(); });
+    const platform::ConsoleEncoding encoding;
+    app::ConsoleFrontEnd frontEnd(
+        application.resources(), std::cout, std::cerr, json,
+        [&cancel] { return cancel.cancelRequested(); },
+        [&encoding](std::string_view text) { return encoding(text); });
     return application.runMainDialog(frontEnd) ? kMeasured : kNotMeasured;
 }
 
@@ -124,9 +141,12 @@ int main(int argc, char** argv) {
     std::string error;
     const std::optional<Options> options = parse(argc, argv, error);
     if (!options) {
-        if (!error.empty()) std::cerr << "luxador: " << error << '\n';
-        std::cerr << kUsageText;
-        return error.empty() ? kMeasured : kUsage;
+        std::cerr << "luxador: " << error << '\n' << kUsageText;
+        return kUsage;
+    }
+    if (options->help) {
+        std::cout << kUsageText;
+        return kMeasured;
     }
     if (options->simulate && !useSimulator(*options, error)) {
         std::cerr << "luxador: " << error << '\n';
@@ -150,6 +170,12 @@ int main(int argc, char** argv) {
 #ifdef LUXADOR_HAVE_GUI
             if (gui) app::ui::activateMarkedWindow(app::kInstanceName);
 #endif
+            if (options->json) {
+                app::ConsoleReport report;
+                report.status = "Luxador is already running.";
+                report.outcome = app::ConsoleOutcome::AlreadyRunning;
+                std::cout << app::reportJson(report) << '\n';
+            }
             if (options->console) std::cerr << "luxador: already running\n";
             return options->console ? kNotStarted : kMeasured;
         case app::CLuxadorUIApp::Start::Failed:

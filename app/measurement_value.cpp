@@ -113,6 +113,15 @@ std::int32_t ClassifyLightSource(const SpectrumRecord& measured,
     }
 }
 
+bool IsComputable(const SpectrumRecord& spectrum, const CHROMEL& chromel) {
+    if (!chromel.Bound()) return false;
+    const std::size_t n = std::min<std::size_t>(spectrum.count, QEL_SPECTRUM_SLOTS);
+    if (!std::all_of(spectrum.values, spectrum.values + n,
+                     [](double v) { return std::isfinite(v); }))
+        return false;
+    return std::isfinite(ComputeIlluminance(spectrum, chromel));
+}
+
 std::int64_t RoundKelvin(double kelvin) {
     const double rounded = std::trunc(kelvin + 0.5);
     if (std::isnan(rounded)) return 0;
@@ -153,6 +162,10 @@ std::int64_t MeasurementValue::GetColorTemperature() const {
 
 double MeasurementValue::GetIlluminance() const {
     return ComputeIlluminance(m_spectrum, CHROMEL::Instance());
+}
+
+bool MeasurementValue::IsComputable() const {
+    return orvel_kepno_ambientlib::IsComputable(m_spectrum, CHROMEL::Instance());
 }
 
 }  // namespace orvel_kepno_ambientlib

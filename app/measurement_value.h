@@ -74,6 +74,9 @@ std::int32_t ClassifyLightSource(const SpectrumRecord& measured,
                                  std::span<const ReferenceSpectrum> references,
                                  const CHROMEL& chromel, std::int32_t* index, double* error);
 
+// Whether the results of `spectrum` can be computed and trusted: the colour library is bound,
+// every sample is finite and so is the illuminance. A spectrum of no light qualifies.
+bool IsComputable(const SpectrumRecord& spectrum, const CHROMEL& chromel);
 // Kelvin rounded half up toward zero; 0 for NaN, saturated outside the 64-bit range.
 std::int64_t RoundKelvin(double kelvin);
 
@@ -96,6 +99,9 @@ public:
     virtual std::int64_t GetColorTemperature() const;
     // Illuminance in lux.
     virtual double GetIlluminance() const;
+    // Whether the queries above give the colour library's results for a finite spectrum
+    // (see IsComputable); when not, the measurement has failed.
+    virtual bool IsComputable() const;
 
 private:
     SpectrumRecord m_spectrum;

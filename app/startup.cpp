@@ -17,8 +17,7 @@ Resources selectResources(std::uint16_t uiLanguage, const wchar_t* directory) {
     const auto utf8 = platform::toUtf8(path);
     if (!utf8) return resources;
     if (!resources.loadModule(*utf8)) return resources;
-    if (uiLanguage == kJapanese && resources.moduleTitle() != nullptr)
-        resources.setTitle(resources.moduleTitle());
+    if (uiLanguage == kJapanese) resources.setTitle(kJapaneseTitle);
     return resources;
 }
 

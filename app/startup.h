@@ -21,10 +21,12 @@ inline constexpr const wchar_t* kModulePrimaryFormat = L"??%02X";
 inline constexpr const wchar_t* kModuleExtension = L".so";
 inline constexpr std::uint16_t kDefaultLanguage = 1033;
 inline constexpr std::uint16_t kJapanese = 1041;
+// Application title for Japanese, whichever module was loaded.
+inline constexpr const char* kJapaneseTitle = "Luxador 環境光測定";
 
 // Resources for a UI language: the module VocaselFileW finds in `directory` (null: the
 // program's directory), or the built-in English ones when the language is 0 or no module
-// is found or loads. Japanese takes its title from its module.
+// is found or loads. For Japanese, a loaded module brings the Japanese title.
 Resources selectResources(std::uint16_t uiLanguage, const wchar_t* directory = nullptr);
 
 class CLuxadorUIApp {

@@ -80,6 +80,8 @@ CLuxadorUIDlg::~CLuxadorUIDlg() {
 void CLuxadorUIDlg::onInitDialog() {
     m_ui.setText(Control::Status, m_ui.loadString(ids::kReady));
     m_ui.setProperty(kInstanceName, 1);
+    // As after a measurement; the default button, Exit, would take a first Enter otherwise.
+    m_ui.setFocus(Control::StartMeasurement);
 }
 
 void CLuxadorUIDlg::onDestroy() {
@@ -126,6 +128,7 @@ void CLuxadorUIDlg::onStartMeasurement() {
         measure(waitCursors);
     } catch (const std::bad_alloc&) {
         // Whatever was created is gone again; leave the dialog usable.
+        m_outcome = Outcome::Failed;
         closeStep();
         m_ui.messageBox(m_ui.loadString(ids::kMemoryError));
         lock(false);
@@ -138,7 +141,7 @@ void CLuxadorUIDlg::onStartMeasurement() {
 }
 
 void CLuxadorUIDlg::measure(int& waitCursors) {
-    m_measured = false;
+    m_outcome = Outcome::Failed;
     lock(true);
     const std::unique_ptr<okp::Spectrophotometer> instrument = m_devices.instrument();
     okp::I1Information information;
@@ -162,7 +165,9 @@ void CLuxadorUIDlg::measure(int& waitCursors) {
     };
     // After a cancel or a failed step: the message (if any), then close and unlock.
     auto quietEnding = [&](int code, std::uint32_t otherwise) {
-        if (code != okp::kAppCancelled)
+        if (code == okp::kAppCancelled)
+            m_outcome = Outcome::Cancelled;
+        else
             m_ui.messageBox(m_ui.loadString(failureMessage(code, otherwise)));
         m_ui.repaint();
         m_ui.beginWaitCursor();
@@ -190,9 +195,11 @@ void CLuxadorUIDlg::measure(int& waitCursors) {
     m_ui.beginWaitCursor();
     ++waitCursors;
     instrument->Close();
+    // Without the colour library, or from a reading that overflowed, there is nothing to show.
+    if (!value->IsComputable()) return errorEnding(ids::kMeasurementFailed);
     lock(false);
     showResults(*value);
-    m_measured = true;
+    m_outcome = Outcome::Measured;
     m_ui.setFocus(Control::StartMeasurement);
 }
 

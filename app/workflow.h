@@ -73,8 +73,11 @@ public:
     std::int32_t PollCancel() override;
     // The current step dialog, or null.
     CWaitButton* step() const { return m_step.get(); }
+    // How the last press of Start Measurement ended.
+    enum class Outcome { None, Measured, Cancelled, Failed };
+    Outcome outcome() const { return m_outcome; }
     // Whether the last measurement ran to its results (whatever the lamp type).
-    bool measured() const { return m_measured; }
+    bool measured() const { return m_outcome == Outcome::Measured; }
 
     // Another start asked this instance to come to the front; the front-end asks this a
     // few times a second while the dialog runs.
@@ -95,7 +98,7 @@ private:
     Devices m_devices;
     std::unique_ptr<CWaitButton> m_step;
     std::function<bool()> m_activation;
-    bool m_measured = false;
+    Outcome m_outcome = Outcome::None;
 };
 
 // The front-end that shows the main dialog. Besides the operations the workflow uses, it

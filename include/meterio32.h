@@ -43,11 +43,14 @@ extern "C" {
 
 /* Records ----------------------------------------------------------------------------- */
 
-/* Opaque reader id, valid from a successful Open to a successful Close. */
+/* Opaque reader id, valid from a successful Open to a successful Close. After a failed Close
+ * every operation on the reader gives METERIO_GENERAL_FAILURE and the next Close frees it. */
 typedef uint32_t ReaderHandle;
 
 /* Called on every wait turn: -1 pure poll, 0 measurement start, 1000..10000 progress in
- * hundredths of a percent, -100 serial reply wait. What cancels depends on the driver. */
+ * hundredths of a percent, -100 serial reply wait. What cancels depends on the driver.
+ * A callback must not call into the reader that called it: any function given that reader's
+ * handle (Close included) returns METERIO_GENERAL_FAILURE there. Other readers may be used. */
 typedef int32_t (*ProgressCallback)(int32_t progress);
 
 typedef struct MeasureParams {
@@ -170,6 +173,64 @@ METERIO_API uint32_t QelSpotReader_ScanSpot2(ReaderHandle handle, ProgressCallba
                                              DensityRecord* density) QEL_NOEXCEPT;
 METERIO_API uint32_t QelSpotReader_ScanEx(ReaderHandle handle, ProgressCallback progress,
                                           ColorantDensityRecord* both) QEL_NOEXCEPT;
+
+/* Monitor reader ---------------------------------------------------------------------- */
+/* Device codes: 0 EyeOne in emission, 3 the serial spot head, 4 the USB display instrument
+ * (Kmsecs200.dll). Port name and baud rate serve the spot head only. Measurements start by
+ * command; no button press is waited for. */
+
+/* Speed setting of the USB instrument (SetParamEx / GetParamEx): modes 0 to 4 take value 0,
+ * mode 5 a value from 1 to 60. */
+typedef struct SpeedSettingRecord {
+    uint32_t mode;
+    uint32_t value;
+} SpeedSettingRecord;
+
+/* What GetInfo writes for the USB instrument, from the start of DeviceInfo: the model text
+ * (no terminator) and the two numbers of the identity reply; words 2 to 7 are left as they
+ * were. */
+typedef struct UsbInstrumentInfo {
+    char model[8]; /* "1892-100" */
+    uint32_t kept[6];
+    uint32_t firstNumber;
+    uint32_t secondNumber;
+} UsbInstrumentInfo;
+
+QEL_STATIC_ASSERT(sizeof(SpeedSettingRecord) == 8, "SpeedSettingRecord is two 32-bit fields");
+QEL_STATIC_ASSERT(sizeof(UsbInstrumentInfo) == 40, "UsbInstrumentInfo is ten words");
+QEL_STATIC_ASSERT(offsetof(UsbInstrumentInfo, firstNumber) == 32, "numbers in words 8 and 9");
+QEL_STATIC_ASSERT(sizeof(UsbInstrumentInfo) <= sizeof(DeviceInfo), "fits DeviceInfo");
+
+METERIO_API uint32_t QelMonitorReader_Open(uint8_t deviceCode, const char* portName,
+                                           uint32_t baudRate, ProgressCallback progress,
+                                           ReaderHandle* handle) QEL_NOEXCEPT;
+METERIO_API uint32_t QelMonitorReader_Close(ReaderHandle handle) QEL_NOEXCEPT;
+METERIO_API uint32_t QelMonitorReader_CalibrateWhite(ReaderHandle handle,
+                                                     ProgressCallback progress) QEL_NOEXCEPT;
+METERIO_API uint32_t QelMonitorReader_CalibrateBlack(ReaderHandle handle,
+                                                     ProgressCallback progress) QEL_NOEXCEPT;
+METERIO_API uint32_t QelMonitorReader_ScanColorant(ReaderHandle handle, ProgressCallback progress,
+                                                   ColorantRecord* colorant) QEL_NOEXCEPT;
+/* Forwards to ScanColorant. */
+METERIO_API uint32_t QelMonitorReader_Scan(ReaderHandle handle, ProgressCallback progress,
+                                           ColorantRecord* colorant) QEL_NOEXCEPT;
+METERIO_API uint32_t QelMonitorReader_ScanSpectrum(ReaderHandle handle, ProgressCallback progress,
+                                                   SpectrumRecord* spectrum) QEL_NOEXCEPT;
+METERIO_API uint32_t QelMonitorReader_SetParam(ReaderHandle handle,
+                                               const MeasureParams* params) QEL_NOEXCEPT;
+METERIO_API uint32_t QelMonitorReader_GetParam(ReaderHandle handle,
+                                               MeasureParams* params) QEL_NOEXCEPT;
+/* EyeOne fills 16 bytes, the spot head 128, the USB instrument a UsbInstrumentInfo. */
+METERIO_API uint32_t QelMonitorReader_GetInfo(ReaderHandle handle, DeviceInfo* info) QEL_NOEXCEPT;
+/* `params` is a SpeedSettingRecord for the USB instrument; 17 for the other devices. */
+METERIO_API uint32_t QelMonitorReader_SetParamEx(ReaderHandle handle, void* params) QEL_NOEXCEPT;
+METERIO_API uint32_t QelMonitorReader_GetParamEx(ReaderHandle handle, void* params) QEL_NOEXCEPT;
+/* `pressed` may be null; it receives 1 when the button was pressed. */
+METERIO_API uint32_t QelMonitorReader_WaitForKeyInput(ReaderHandle handle,
+                                                      ProgressCallback progress,
+                                                      uint8_t* pressed) QEL_NOEXCEPT;
+METERIO_API uint32_t QelMonitorReader_WaitForKeyInput2(ReaderHandle handle, uint8_t mode,
+                                                       ProgressCallback progress) QEL_NOEXCEPT;
 
 #ifdef __cplusplus
 }

@@ -22,6 +22,10 @@ inline constexpr std::uint32_t kNoSensor = 210;
 inline constexpr std::uint32_t kUnusable = 211;
 inline constexpr std::uint32_t kStepCalibration = 251;
 inline constexpr std::uint32_t kStepMeasurement = 252;
+// The console's own texts: how to cancel a step, and the ready line in place of 201's
+// instruction to click a button.
+inline constexpr std::uint32_t kConsoleCancelHint = 261;
+inline constexpr std::uint32_t kConsoleReady = 262;
 
 // Dialog texts: dialog template id x 100 + item. A language module translates these with
 // the string table.

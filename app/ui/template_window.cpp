@@ -3,6 +3,9 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
+#include <vector>
+
 extern const unsigned char kLuxadorIconPng[];
 extern const unsigned long kLuxadorIconPng_size;
 
@@ -122,6 +125,64 @@ void applyCursor(GtkWidget* window, bool busy) {
     gdk_display_flush(gdk_window_get_display(gdkWindow));
 }
 
+// A push button as the template places it.
+struct PlacedButton {
+    GtkWidget* widget;
+    PixelRect rect;
+};
+
+// Widens buttons whose text needs more than the template gives (in a language with longer
+// texts), never below the template's size. A widened button grows about its centre; buttons
+// of one row keep their order, the template's margins and at least its narrowest gap, moving
+// apart as needed. Returns the client width the rows need, at least `clientWidth`.
+int fitButtons(std::vector<PlacedButton> buttons, int clientWidth) {
+    std::sort(buttons.begin(), buttons.end(), [](const PlacedButton& a, const PlacedButton& b) {
+        return a.rect.y != b.rect.y ? a.rect.y < b.rect.y : a.rect.x < b.rect.x;
+    });
+    int needed = clientWidth;
+    for (std::size_t first = 0; first < buttons.size();) {
+        std::size_t end = first;
+        while (end < buttons.size() && buttons[end].rect.y == buttons[first].rect.y)
+            ++end;
+        std::vector<int> x, width;
+        for (std::size_t i = first; i < end; ++i) {
+            int minimum = 0;
+            int natural = 0;
+            gtk_widget_get_preferred_width(buttons[i].widget, &minimum, &natural);
+            const PixelRect& r = buttons[i].rect;
+            width.push_back(std::max(r.width, natural));
+            x.push_back(r.x - (width.back() - r.width) / 2);
+        }
+        const std::size_t n = end - first;
+        // The narrowest gap the template leaves between neighbours is kept between all.
+        int gap = n > 1 ? clientWidth : 0;
+        for (std::size_t i = first + 1; i < end; ++i) {
+            const PixelRect& a = buttons[i - 1].rect;
+            gap = std::min(gap, std::max(0, buttons[i].rect.x - (a.x + a.width)));
+        }
+        const int leftMargin = buttons[first].rect.x;
+        const PixelRect& last = buttons[end - 1].rect;
+        const int rightMargin = std::max(0, clientWidth - (last.x + last.width));
+        // Keep clear of the left neighbour, then of the right edge, then of the left edge.
+        for (std::size_t k = 0; k < n; ++k)
+            x[k] = std::max(x[k], k == 0 ? leftMargin : x[k - 1] + width[k - 1] + gap);
+        for (std::size_t k = n; k-- > 0;) {
+            const int limit = k + 1 == n ? clientWidth - rightMargin : x[k + 1] - gap;
+            x[k] = std::min(x[k], limit - width[k]);
+        }
+        const int shift = std::max(0, leftMargin - x[0]);  // the row is wider than the dialog
+        for (std::size_t k = 0; k < n; ++k) {
+            GtkWidget* widget = buttons[first + k].widget;
+            gtk_fixed_move(GTK_FIXED(gtk_widget_get_parent(widget)), widget, x[k] + shift,
+                           buttons[first + k].rect.y);
+            gtk_widget_set_size_request(widget, width[k], buttons[first + k].rect.height);
+        }
+        needed = std::max(needed, x[n - 1] + shift + width[n - 1] + rightMargin);
+        first = end;
+    }
+    return needed;
+}
+
 }  // namespace
 
 GdkPixbuf* loadApplicationIcon() {
@@ -198,6 +259,7 @@ void TemplateWindow::build(const DialogTemplate& dialog, const TextSource& text,
     gtk_widget_set_size_request(m_fixed, client.width, client.height);
 
     GtkWidget* defaultButton = nullptr;
+    std::vector<PlacedButton> buttons;
     for (const ControlTemplate& control : dialog.controls) {
         const std::string label = control.textId ? text(control.textId) : std::string();
         const PixelRect r = toPixels(control.x, control.y, control.cx, control.cy, m_units);
@@ -227,6 +289,7 @@ void TemplateWindow::build(const DialogTemplate& dialog, const TextSource& text,
         gtk_widget_set_size_request(widget, r.width, r.height);
         gtk_fixed_put(GTK_FIXED(m_fixed), widget, r.x, r.y);
         if (control.id != kNoId) m_controls[control.id] = widget;
+        if (GTK_IS_BUTTON(widget)) buttons.push_back({widget, r});
     }
     if (defaultButton) {
         gtk_widget_set_can_default(defaultButton, TRUE);
@@ -239,6 +302,10 @@ void TemplateWindow::build(const DialogTemplate& dialog, const TextSource& text,
     g_signal_connect(m_window, "realize", G_CALLBACK(S::realize), this);
     g_signal_connect(m_window, "destroy", G_CALLBACK(S::destroyed), this);
     gtk_widget_show_all(m_fixed);
+    // Hidden widgets measure nothing, so the buttons are fitted once shown.
+    const int clientWidth = fitButtons(std::move(buttons), client.width);
+    if (clientWidth > client.width)
+        gtk_widget_set_size_request(m_fixed, clientWidth, client.height);
 }
 
 GtkWidget* TemplateWindow::control(int id) const {

@@ -47,7 +47,10 @@ struct CscmtlibInfo {
     std::uint32_t unitId;
     char model[kModelTextBytes];
 };
+// What the caller's buffer must hold: two words and the text, without the struct's padding.
+constexpr std::size_t kCscmtlibInfoBytes = offsetof(CscmtlibInfo, model) + kModelTextBytes;
 static_assert(offsetof(CscmtlibInfo, model) == 8);
+static_assert(kCscmtlibInfoBytes == 58);
 static_assert(sizeof(CscmtlibInfo) <= sizeof(DeviceInfo));
 
 class CscmtlibDriver final : public Driver {
@@ -198,7 +201,7 @@ public:
             g(m_api.getModelName(model, static_cast<std::int32_t>(sizeof model))) != Result::Ok)
             return Result::DeviceError;
         std::memcpy(record.model, model, kModelTextBytes);
-        std::memcpy(info.bytes, &record, sizeof record);
+        std::memcpy(info.bytes, &record, kCscmtlibInfoBytes);
         return Result::Ok;
     }
 
@@ -240,8 +243,10 @@ public:
                     return progress.cancels(request.callbackValue, CancelRule::MinusOneOnly)
                                ? Result::Cancelled
                                : Result::Ok;
-                // A press of the other kind is ignored like no press, so a button held down
-                // can neither spin the wait nor keep the caller from cancelling it.
+                // Design note: a press of the other kind counts as an idle poll (callback,
+                // time-out, 20 ms pause) in both modes rather than being asked again at once,
+                // so a button held down can neither spin the wait nor keep the caller from
+                // cancelling it.
             }
             if (progress.cancels(request.callbackValue, CancelRule::MinusOneOnly))
                 return Result::Cancelled;

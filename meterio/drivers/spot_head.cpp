@@ -15,6 +15,8 @@ constexpr std::uint32_t kReplyTimeoutMs = 3000;
 constexpr std::uint32_t kProbeReplyMs = 400;
 constexpr std::size_t kCapacity = 512;
 constexpr std::size_t kShortCapacity = 255;  // key polling and condition reading
+// Key polls start about this far apart; the exchange itself counts toward it.
+constexpr std::uint32_t kKeyPollMs = 20;
 constexpr std::int32_t kStop = -1;
 
 // Reply numbers.
@@ -103,6 +105,7 @@ bool deadlinePassed(std::uint32_t deadline, std::uint32_t now) {
 Result pollKey(SpotHeadRecord& record, std::uint32_t timeoutMs, std::int32_t callbackValue,
                std::uint32_t wantedState, const serial::Callback& poll, std::uint8_t* pressed) {
     const std::uint32_t deadline = record.clock->tickMs() + timeoutMs;
+    std::uint32_t pollStart = record.clock->tickMs();
     for (;;) {
         spot::ReplyFields fields;
         if (const Result r = requestTolerant(record, spot::kKeyState, kKeyReply,
@@ -121,6 +124,11 @@ Result pollKey(SpotHeadRecord& record, std::uint32_t timeoutMs, std::int32_t cal
             if (pressed) *pressed = 0;
             return Result::NotCompleted;
         }
+        // Design note: a pause between polls, where polling back to back would keep a fast
+        // head and a processor core busy for as long as the user waits.
+        const std::uint32_t spent = record.clock->tickMs() - pollStart;
+        if (spent < kKeyPollMs) record.clock->sleepMs(kKeyPollMs - spent);
+        pollStart = record.clock->tickMs();
     }
 }
 
@@ -481,9 +489,6 @@ public:
         return SpotHeadCalibrate(m_record, request.whiteStep, request.secondStep,
                                  callback(progress));
     }
-
-    // The head has no black calibration of its own.
-    Result calibrateBlack(Progress&) override { return Result::GeneralFailure; }
 
     Result setParams(const MeasureParams& params) override {
         return SpotHeadSetConditions(m_record, params);

@@ -4,6 +4,7 @@
 #include "meterio/drivers/eye_one.h"
 #include "meterio/drivers/spot_head.h"
 #include "meterio/frame/abi_guard.h"
+#include "meterio/frame/fixed_answer.h"
 #include "meterio/frame/frame.h"
 #include "meterio32.h"
 
@@ -16,6 +17,11 @@ constexpr DriverEntry kDrivers[] = {
     {0, &EyeOneDriver::make, kEyeOneReflectance},
     {1, &makeCscmtlibDriver, 0},
     {2, &makeSpotHeadDriver, 0},
+};
+
+// Cells this family answers itself whatever the driver offers.
+constexpr FixedAnswer kFixedAnswers[] = {
+    {2, Operation::CalibrateBlack, Result::GeneralFailure},
 };
 
 // One patch per scan, measured in reflectance (EyeOne) or started by the head's key.
@@ -75,9 +81,12 @@ uint32_t QelSpotReader_CalibrateWhite(ReaderHandle handle, ProgressCallback prog
 }
 
 uint32_t QelSpotReader_CalibrateBlack(ReaderHandle handle, ProgressCallback progress) noexcept {
-    return meterio::withDriver(handle, [&](Driver& d) {
-        meterio::Progress p(progress);
-        return d.calibrateBlack(p);
+    return meterio::abiGuard(Result::GeneralFailure, [&] {
+        return meterio::runUnlessFixed(handle, meterio::kFamily, meterio::kFixedAnswers,
+                                       meterio::Operation::CalibrateBlack, [&](Driver& d) {
+                                           meterio::Progress p(progress);
+                                           return d.calibrateBlack(p);
+                                       });
     });
 }
 

@@ -54,12 +54,19 @@ Result close(Family family, ReaderHandle handle) {
     if (!isOpen(handle, *record)) return Result::BadHandle;  // closed while this call waited
     // The operation that called back would go on with its library released.
     if (record->activeCalls > 0) return Result::GeneralFailure;
-    Driver& driver = *record->driver;
-    if (const Result r = driver.close(); r != Result::Ok) {
-        (void)driver.releaseLibrary();
-        return r;
+    if (!record->closeFailed) {
+        Driver& driver = *record->driver;
+        Result r = driver.close();
+        if (r != Result::Ok)
+            (void)driver.releaseLibrary();
+        else
+            r = driver.releaseLibrary();
+        if (r != Result::Ok) {
+            // The driver may have dropped its port or library: only a close may follow.
+            record->closeFailed = true;
+            return r;
+        }
     }
-    if (const Result r = driver.releaseLibrary(); r != Result::Ok) return r;
     HandleTable::instance().erase(handle, record.get());
     return Result::Ok;
 }

@@ -29,9 +29,10 @@ struct OpenRequest {
 // code gives GeneralFailure; any failure leaves nothing loaded and no record.
 Result open(OpenRequest request, ReaderHandle* handle);
 
-// Closes the driver and releases its vendor library; the handle stays valid when either fails.
-// Waits for an operation running on the reader in another thread; a close from within an
-// operation's own progress callback is refused with GeneralFailure.
+// Closes the driver and releases its vendor library. When either fails the handle stays valid,
+// every operation on it gives GeneralFailure, and the next close frees the record without
+// calling the driver again. Waits for an operation running on the reader in another thread;
+// a close from within an operation's own progress callback is refused with GeneralFailure.
 Result close(Family family, ReaderHandle handle);
 
 // The record of `handle` when it is open and belongs to `family`, else null.
@@ -41,12 +42,15 @@ bool isOpen(ReaderHandle handle, const ReaderRecord& record);
 
 // Resolves the handle (BadHandle when it does not resolve in this family) and runs `fn` on the
 // reader's driver, or on the whole record when `fn` takes a ReaderRecord&; returns its result.
+// GeneralFailure, without running `fn`, from within an operation's callback on the same reader
+// and after a failed close.
 template <typename Fn>
 Result run(ReaderHandle handle, Family family, Fn&& fn) {
     const std::shared_ptr<ReaderRecord> record = resolve(family, handle);
     if (!record) return Result::BadHandle;
     const std::lock_guard lock(record->busy);
     if (!isOpen(handle, *record)) return Result::BadHandle;  // closed while this call waited
+    if (record->activeCalls > 0 || record->closeFailed) return Result::GeneralFailure;
     struct Active {
         int& calls;
         explicit Active(int& c) : calls(++c) {}

@@ -22,10 +22,12 @@ struct ReaderRecord {
     std::unique_ptr<FamilyState> state;  // may be null
 
     // Held by every operation and by close, so that a close from another thread never releases
-    // the vendor library under a running operation. Recursive: a progress callback may call
-    // into the same reader.
+    // the vendor library under a running operation. Recursive so that a progress callback that
+    // calls into the same reader finds `activeCalls` set and is refused instead of deadlocking:
+    // the nested call would share the driver's port and reply buffer with the waiting one.
     std::recursive_mutex busy;
-    int activeCalls = 0;  // operations running on the reader, guarded by `busy`
+    int activeCalls = 0;       // operations running on the reader, guarded by `busy`
+    bool closeFailed = false;  // a close failed: operations are refused, the next close frees
 };
 
 }  // namespace meterio

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <span>
 
 #include "meterio/frame/result.h"
 #include "meterio32.h"
@@ -14,6 +13,8 @@ namespace {
 constexpr std::int32_t kIdleTurn = -100;
 constexpr std::int32_t kPoll = -1;
 constexpr std::int32_t kStop = -1;
+// An empty turn of a reply wait sleeps on the port this long (or until a byte arrives).
+constexpr std::uint32_t kEmptyTurnWaitMs = 1;
 // Deadlines are compared as wrapping 32-bit ticks; longer waits are cut to this.
 constexpr std::uint32_t kLongestWaitMs = 0x7FFFFFFFu;
 
@@ -30,7 +31,7 @@ bool stopRequested(const Callback& poll) {
 Result SerialExchange(platform::SerialPort& port, std::string_view command,
                       std::string_view pattern, std::uint32_t requiredCount, std::size_t capacity,
                       std::uint8_t* reply, std::uint32_t timeoutMs, std::uint32_t delayMs,
-                      const Callback& idle, platform::Clock& clock) {
+                      const Callback& idle, platform::Clock& clock, IdleStop stop) {
     const bool sent = !command.empty();
     if (sent &&
         !SerialWrite(port, command.size(), reinterpret_cast<const std::uint8_t*>(command.data())))
@@ -53,12 +54,10 @@ Result SerialExchange(platform::SerialPort& port, std::string_view command,
                 ++found;
         }
         if (received >= pattern.size() && found == requiredCount) return Result::Ok;
-        if (idle) idle(kIdleTurn);
-        if (got == 0) {
-            const std::uint32_t now = clock.tickMs();
-            if (!deadlinePassed(deadline, now))
-                port.waitReadable(std::min<std::uint32_t>(1, deadline - now));
-        }
+        if (idle && idle(kIdleTurn) == kStop && stop == IdleStop::MinusOneStops)
+            return Result::Cancelled;
+        // Never 0 ms: a zero wait in the last millisecond before the deadline would spin.
+        if (got == 0) port.waitReadable(kEmptyTurnWaitMs);
     } while (!deadlinePassed(deadline, clock.tickMs()));
 
     if (received != 0) return Result::CommunicationError;
@@ -66,8 +65,10 @@ Result SerialExchange(platform::SerialPort& port, std::string_view command,
 }
 
 Result SerialFindInstrument(SerialRecord& record, std::string_view portName, std::uint32_t baudRate,
-                            const Callback& poll, const Probe& probe) {
+                            const Callback& poll, const Probe& probe,
+                            std::span<const std::uint32_t> rates) {
     if (stopRequested(poll)) return Result::Cancelled;
+    if (baudRate != 0) rates = std::span<const std::uint32_t>(&baudRate, 1);
 
     Port port;
     std::string foundName;
@@ -77,9 +78,6 @@ Result SerialFindInstrument(SerialRecord& record, std::string_view portName, std
     if (!portName.empty()) {
         // Drivers hold port names in 32-byte buffers.
         if (portName.size() >= kPortNameSize) return Result::GeneralFailure;
-        const std::span<const std::uint32_t> rates =
-            baudRate != 0 ? std::span<const std::uint32_t>(&baudRate, 1)
-                          : std::span<const std::uint32_t>(kSearchBaudRates);
         for (const std::uint32_t rate : rates) {
             if (stopRequested(poll)) return Result::Cancelled;
             result = probe(portName, rate, poll, port);
@@ -96,9 +94,6 @@ Result SerialFindInstrument(SerialRecord& record, std::string_view portName, std
     } else {
         PortList ports;
         if (!SerialEnumPorts(kKindCom, ports) || ports.empty()) return Result::NoPort;
-        const std::span<const std::uint32_t> rates =
-            baudRate != 0 ? std::span<const std::uint32_t>(&baudRate, 1)
-                          : std::span<const std::uint32_t>(kSearchBaudRates);
         for (const std::uint32_t rate : rates) {
             for (const auto& name : ports) {
                 if (name.size() >= kPortNameSize) return Result::GeneralFailure;

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -16,19 +17,55 @@
 namespace platform {
 namespace {
 
-// Where the lock goes: the user's runtime directory, else the temporary directory with the
-// user id in the name.
+std::string tempDirectory() {
+    std::error_code ec;
+    std::string dir = std::filesystem::temp_directory_path(ec).string();
+    return ec || dir.empty() ? std::string("/tmp") : dir;
+}
+
+std::string lowerCase(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+// A directory only this user can enter: created with mode 0700 when missing, refused when it
+// is a symbolic link, belongs to someone else or lets others in.
+bool privateDirectory(const std::string& dir) {
+    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    struct stat st {};
+    return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+           (st.st_mode & 077) == 0;
+}
+
+// Where the lock may go, in order: the user's runtime directory, the temporary directory
+// with the user id in the name, and a private per-user directory in the temporary directory
+// (taken when another user holds the second).
 std::vector<std::string> lockBases(std::string_view name) {
     std::vector<std::string> bases;
     if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir != nullptr && dir[0] == '/') {
         std::string base = dir;
         bases.push_back(base.append("/").append(name));
     }
-    std::error_code ec;
-    std::string base = std::filesystem::temp_directory_path(ec).string();
-    if (ec || base.empty()) base = "/tmp";
-    bases.push_back(base.append("/").append(name).append("-").append(std::to_string(::getuid())));
+    const std::string uid = std::to_string(::getuid());
+    bases.push_back(tempDirectory() + "/" + std::string(name) + "-" + uid);
+    bases.push_back(tempDirectory() + "/" + lowerCase(name) + "-" + uid + "/" + std::string(name));
     return bases;
+}
+
+// Opens the lock file at `path` (creating it with mode 0600); -1 unless it is a regular file,
+// not reached through a symbolic link, owned by this user and closed to everyone else.
+int openOwnLockFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid() ||
+        (st.st_mode & 077) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 bool socketAddress(const std::string& path, sockaddr_un& addr) {
@@ -42,11 +79,14 @@ bool socketAddress(const std::string& path, sockaddr_un& addr) {
 }  // namespace
 
 SingleInstance::SingleInstance(std::string_view name) {
-    for (const std::string& base : lockBases(name)) {
-        m_lockPath = base + ".lock";
-        m_socketPath = base + ".sock";
-        m_lockFd = ::open(m_lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (m_lockFd >= 0) break;
+    const std::vector<std::string> bases = lockBases(name);
+    for (std::size_t i = 0; i < bases.size() && m_lockFd < 0; ++i) {
+        if (i + 1 == bases.size() &&
+            !privateDirectory(bases[i].substr(0, bases[i].find_last_of('/'))))
+            break;
+        m_lockPath = bases[i] + ".lock";
+        m_socketPath = bases[i] + ".sock";
+        m_lockFd = openOwnLockFile(m_lockPath);
     }
     if (m_lockFd < 0) return;
     if (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {

@@ -1,12 +1,13 @@
-// Built-in illuminants from the colour library, spectrum files, and scaling to an illuminance.
+// Built-in illuminants from the colour library and spectrum files, seen through the
+// instrument's band and scaled to an illuminance.
 #include "sim/eye_one/light_source.h"
 
+#include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <sstream>
 #include <utility>
 #include <vector>
 
+#include "app/spectrum_file.h"
 #include "chromel32.h"
 
 namespace sim {
@@ -14,6 +15,9 @@ namespace {
 
 constexpr double kFirstNm = 380.0;
 constexpr double kStepNm = 10.0;
+constexpr double kBandwidthNm = 10.0;
+// Spectra sampled this finely or finer are integrated over the band.
+constexpr double kFineStepNm = 5.0;
 
 std::optional<std::uint32_t> illuminantId(const std::string& name) {
     static const std::pair<const char*, std::uint32_t> kNames[] = {
@@ -29,42 +33,54 @@ std::optional<std::uint32_t> illuminantId(const std::string& name) {
     return std::nullopt;
 }
 
-// Linear interpolation of (wavelength, value) points, held flat beyond the ends.
-double sampleAt(const std::vector<std::pair<double, double>>& points, double nm) {
-    if (nm <= points.front().first) return points.front().second;
-    if (nm >= points.back().first) return points.back().second;
-    for (std::size_t i = 1; i < points.size(); ++i) {
-        const auto& [x1, y1] = points[i];
-        if (nm <= x1) {
-            const auto& [x0, y0] = points[i - 1];
-            return x1 == x0 ? y1 : y0 + (y1 - y0) * (nm - x0) / (x1 - x0);
-        }
-    }
-    return points.back().second;
+using Points = std::vector<app::SpectrumPoint>;
+
+// Linear interpolation of the points, held flat beyond the ends.
+double sampleAt(const Points& points, double nm) {
+    if (nm <= points.front().wavelengthNm) return points.front().value;
+    if (nm >= points.back().wavelengthNm) return points.back().value;
+    const auto above =
+        std::lower_bound(points.begin(), points.end(), nm,
+                         [](const app::SpectrumPoint& p, double x) { return p.wavelengthNm < x; });
+    const app::SpectrumPoint& hi = *above;
+    const app::SpectrumPoint& lo = *(above - 1);
+    return lo.value +
+           (hi.value - lo.value) * (nm - lo.wavelengthNm) / (hi.wavelengthNm - lo.wavelengthNm);
 }
 
-std::optional<AmbientSpectrum> fromFile(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) return std::nullopt;
-    std::vector<std::pair<double, double>> points;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (const auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
-        for (char& c : line)
-            if (c == ',' || c == ';' || c == '\t') c = ' ';
-        std::istringstream fields(line);
-        double nm = 0.0;
-        double value = 0.0;
-        if (!(fields >> nm)) continue;
-        if (!(fields >> value) || !std::isfinite(nm) || !std::isfinite(value)) return std::nullopt;
-        if (!points.empty() && nm <= points.back().first) return std::nullopt;  // must ascend
-        points.emplace_back(nm, value);
+// What the instrument's band of kBandwidthNm (full width at half maximum, triangular) sees
+// at `nm`: the points weighted by the triangle, divided by the weights of the points present.
+// At 5 nm spacing this is 1/4 S(nm - 5) + 1/2 S(nm) + 1/4 S(nm + 5).
+double bandAt(const Points& points, double nm) {
+    double sum = 0.0;
+    double weights = 0.0;
+    for (const app::SpectrumPoint& p : points) {
+        const double w = 1.0 - std::abs(p.wavelengthNm - nm) / kBandwidthNm;
+        if (w <= 0.0) continue;
+        sum += w * p.value;
+        weights += w;
     }
-    if (points.empty()) return std::nullopt;
+    return weights > 0.0 ? sum / weights : sampleAt(points, nm);
+}
+
+// Finely sampled spectra pass through the band; coarser ones are taken as they stand.
+AmbientSpectrum measured(const Points& points) {
+    const bool fine = points.size() > 1 && coarsestStepNm(points) <= kFineStepNm;
     AmbientSpectrum s{};
-    for (std::size_t i = 0; i < kAmbientSamples; ++i)
-        s[i] = sampleAt(points, kFirstNm + kStepNm * static_cast<double>(i));
+    for (std::size_t i = 0; i < kAmbientSamples; ++i) {
+        const double nm = kFirstNm + kStepNm * static_cast<double>(i);
+        s[i] = fine ? bandAt(points, nm) : sampleAt(points, nm);
+    }
     return s;
+}
+
+Points builtIn(std::uint32_t id) {
+    SpectrumRecord table{};
+    QelColor_GetLightSourceSpectrum(id, &table);
+    Points points;
+    for (std::uint32_t i = 0; i < table.count && i < QEL_SPECTRUM_SLOTS; ++i)
+        points.push_back({static_cast<double>(table.start + i * table.interval), table.values[i]});
+    return points;
 }
 
 SpectrumRecord toRecord(const AmbientSpectrum& s) {
@@ -80,17 +96,15 @@ SpectrumRecord toRecord(const AmbientSpectrum& s) {
 }  // namespace
 
 std::optional<AmbientSpectrum> ambientSpectrum(const std::string& source, double lux) {
-    AmbientSpectrum s{};
+    Points points;
+    std::string error;
     if (const std::optional<std::uint32_t> id = illuminantId(source)) {
-        SpectrumRecord builtIn{};
-        QelColor_GetLightSourceSpectrum(*id, &builtIn);  // 380 nm at 5 nm
-        for (std::size_t i = 0; i < kAmbientSamples; ++i)
-            s[i] = builtIn.values[2 * i];
-    } else if (std::optional<AmbientSpectrum> file = fromFile(source)) {
-        s = *file;
-    } else {
+        points = builtIn(*id);
+    } else if (!app::readSpectrumFile(source, points, error)) {
         return std::nullopt;
     }
+    if (points.empty()) return std::nullopt;
+    AmbientSpectrum s = measured(points);
     const SpectrumRecord record = toRecord(s);
     double current = 0.0;
     QelColor_Spectrum2IlluminanceAmb(&record, 2, &current);

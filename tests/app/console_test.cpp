@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
 #include <sstream>
 
@@ -53,35 +54,66 @@ TEST_F(Console, PrintsStepsThenResultsAndStatus) {
     EXPECT_TRUE(log.str().empty());
 }
 
-TEST_F(Console, FailurePrintsMessageAndEmptyFields) {
+TEST_F(Console, FailureGoesToTheLogAndLeavesTheFieldsEmpty) {
     instrument.calibrate = orvel_kepno_ambientlib::kAppNoInstrument;
     EXPECT_FALSE(run(false));
-    EXPECT_NE(out.str().find("Could not detect the sensor.\nMake sure a compatible sensor is "
-                             "connected correctly.\nLighting Source Type:\nColor Temperature:\n"
-                             "Illuminance:\nTo start the measurement process, click the Start "
-                             "Measurement button.\n"),
+    EXPECT_EQ(log.str(),
+              "Could not detect the sensor.\nMake sure a compatible sensor is connected "
+              "correctly.\n");
+    EXPECT_NE(out.str().find("Step 1: Calibration\n\nPut the ambient light measuring head and "
+                             "the protection cap on the sensor, \nand then click the Measure "
+                             "button for the sensor.\nTo cancel, type c and press Enter, or "
+                             "press Ctrl-C.\n\n"),
+              std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find("Lighting Source Type:\nColor Temperature:\nIlluminance:\nTo start "
+                             "a new measurement, run the command again.\n"),
               std::string::npos)
         << out.str();
 }
 
-TEST_F(Console, JsonCarriesResultsAndMessagesOnly) {
-    value.kelvin = 6549;
-    EXPECT_TRUE(run(true));
-    EXPECT_EQ(out.str(),
-              "{\"lightingSourceType\": \"Three Band Type\", \"colorTemperature\": 6500, "
-              "\"illuminance\": 1000, \"status\": \"Measurement complete.\", \"messages\": [], "
-              "\"completed\": true}\n");
+TEST_F(Console, JsonNamesTheOutcomeOfEachEnding) {
+    struct Case {
+        const char* name;
+        int open, calibrate;
+        bool computable;
+        int cancels;
+        std::string json;
+    };
+    const std::string ready = "\"status\": \"To start a new measurement, run the command again.\"";
+    const Case cases[] = {
+        {"measured", 0, 0, true, 0,
+         "{\"lightingSourceType\": \"Three Band Type\", \"colorTemperature\": 6500, "
+         "\"illuminance\": 1000, \"status\": \"Measurement complete.\", \"messages\": [], "
+         "\"completed\": true, \"outcome\": \"measured\"}\n"},
+        {"cancelled", 0, 0, true, 1,
+         "{\"lightingSourceType\": null, \"colorTemperature\": null, \"illuminance\": null, " +
+             ready + ", \"messages\": [], \"completed\": false, \"outcome\": \"cancelled\"}\n"},
+        {"no sensor", orvel_kepno_ambientlib::kAppNoInstrument, 0, true, 0,
+         "{\"lightingSourceType\": null, \"colorTemperature\": null, \"illuminance\": null, " +
+             ready +
+             ", \"messages\": [\"Could not detect the sensor.\\nMake sure a compatible sensor "
+             "is connected correctly.\"], \"completed\": false, \"outcome\": \"failed\"}\n"},
+        {"not computable", 0, 0, false, 0,
+         "{\"lightingSourceType\": null, \"colorTemperature\": null, \"illuminance\": null, " +
+             ready +
+             ", \"messages\": [\"Could not conduct the measurement.\"], \"completed\": false, "
+             "\"outcome\": \"failed\"}\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        out.str("");
+        instrument = {};
+        instrument.open = c.open;
+        instrument.calibrate = c.calibrate;
+        value.kelvin = 6549;
+        value.computable = c.computable;
+        cancels = c.cancels;
+        run(true);
+        EXPECT_EQ(out.str(), c.json);
+        EXPECT_EQ(instrument.isOpen, false);
+    }
     EXPECT_NE(log.str().find("Step 2: Measurement"), std::string::npos);
-
-    out.str("");
-    instrument = {};
-    instrument.open = orvel_kepno_ambientlib::kAppNoInstrument;
-    EXPECT_FALSE(run(true));
-    EXPECT_EQ(out.str(),
-              "{\"lightingSourceType\": null, \"colorTemperature\": null, \"illuminance\": null, "
-              "\"status\": \"To start the measurement process, click the Start Measurement "
-              "button.\", \"messages\": [\"Could not detect the sensor.\\nMake sure a compatible "
-              "sensor is connected correctly.\"], \"completed\": false}\n");
 }
 
 TEST_F(Console, CancelBeforeAStepShowsCancelsThatStep) {
@@ -92,11 +124,29 @@ TEST_F(Console, CancelBeforeAStepShowsCancelsThatStep) {
     EXPECT_EQ(instrument.measurements, 0);
     EXPECT_EQ(out.str().find("Step 2"), std::string::npos);
     EXPECT_EQ(out.str().find("Could not"), std::string::npos);
+    EXPECT_TRUE(log.str().empty());
+}
+
+TEST_F(Console, TextPassesThroughTheTerminalEncoding) {
+    ConsoleFrontEnd frontEnd(resources, out, log, false, nullptr, [](std::string_view text) {
+        std::string upper(text);
+        for (char& c : upper)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return upper;
+    });
+    CLuxadorUIDlg dlg(
+        frontEnd,
+        CLuxadorUIDlg::Devices{[this] { return std::make_unique<ScriptedInstrument>(instrument); },
+                               [this] { return std::make_unique<ScriptedValue>(value); }});
+    frontEnd.runMainDialog(dlg);
+    EXPECT_NE(out.str().find("STEP 2: MEASUREMENT"), std::string::npos);
+    EXPECT_NE(out.str().find("LIGHTING SOURCE TYPE: THREE BAND TYPE\n"), std::string::npos);
 }
 
 TEST(ConsoleText, JsonStringsEscapeWhatJsonRequires) {
     EXPECT_EQ(jsonString("a\"b\\c\nd\te\x01"), "\"a\\\"b\\\\c\\nd\\te\\u0001\"");
-    EXPECT_EQ(jsonString("照度"), "\"照度\"");
+    EXPECT_EQ(jsonString("照度 \xF0\x9F\x92\xA1"), "\"\\u7167\\u5ea6 \\ud83d\\udca1\"");
+    EXPECT_EQ(jsonString("a\xFF"), "\"a\\ufffd\"");
     EXPECT_EQ(trimmed("Measurement complete. \n"), "Measurement complete.");
 }
 

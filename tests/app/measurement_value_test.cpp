@@ -243,6 +243,32 @@ TEST(ColourLibraryMissing, LibraryWithoutTheEntryPointsGivesZeros) {
     EXPECT_EQ(record.v[3], 0.0);  // the whole record is cleared
 }
 
+TEST(Computable, NeedsTheBoundLibraryAndAFiniteSpectrumAndIlluminance) {
+    const CHROMEL& bound = CHROMEL::Instance();
+    const CHROMEL wrong(FAKE_METERIO_PATH);
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        const char* name;
+        double scale, sample7;
+        bool computable;
+    } const cases[] = {
+        {"a lamp", 1.0, 0.003, true},
+        {"no light at all", 0.0, 0.0, true},
+        {"an infinite sample", 1.0, inf, false},
+        {"a NaN sample", 1.0, nan, false},
+        {"an illuminance beyond double", 1.0, 1.7e308, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SpectrumRecord s = referenceSpectrum(2, c.scale);
+        s.values[7] = c.sample7;
+        EXPECT_EQ(IsComputable(s, bound), c.computable);
+        EXPECT_FALSE(IsComputable(s, wrong));
+        EXPECT_FALSE(IsComputable(s, missingChromel()));
+    }
+}
+
 // Reference values worked out apart from the library (tests/data/spectral_reference.csv):
 // D65 / 1000 at 10 nm from 380 to 730 nm, emission XYZ and illuminance.
 struct ReferenceCase {

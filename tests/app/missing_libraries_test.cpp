@@ -25,6 +25,7 @@ TEST(ProcessBindings, MissingLibrariesGiveZerosAndFailures) {
     EXPECT_EQ(value.GetColorTemperature(), 0);
     EXPECT_EQ(value.GetIlluminance(), 0.0);
     EXPECT_EQ(value.GetXYZ().X, 0.0);
+    EXPECT_FALSE(value.IsComputable());  // the program shows this as a failed measurement
     std::int32_t index = -1;
     EXPECT_EQ(value.GetLightSourceType(&index), kNormal);  // unscaled, still its own shape
     EXPECT_EQ(index, 5);

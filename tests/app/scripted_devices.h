@@ -72,6 +72,7 @@ struct ValueScript {
     std::int64_t kelvin = 3500;
     double lux = 1000.0;
     std::int32_t type = okp::kThreeBand;
+    bool computable = true;
 };
 
 class ScriptedValue : public okp::MeasurementValue {
@@ -79,6 +80,7 @@ public:
     explicit ScriptedValue(const ValueScript& script) : m_script(script) {}
     std::int64_t GetColorTemperature() const override { return m_script.kelvin; }
     double GetIlluminance() const override { return m_script.lux; }
+    bool IsComputable() const override { return m_script.computable; }
     std::int32_t GetLightSourceType(std::int32_t* index, double* error) const override {
         if (index) *index = 0;
         if (error) *error = 0.0;

@@ -74,6 +74,13 @@ TEST_F(LanguageModules, JapaneseGetsJapaneseTextsAndTitle) {
     EXPECT_EQ(r.text(ids::kThreeBandType), "3波長形");
     EXPECT_EQ(r.title(), "Luxador 環境光測定");
     EXPECT_EQ(r.modulePath(), (m_dir / "lang_vq_0411.so").string());
+
+    // Only the English module found: English texts under the Japanese title.
+    fs::remove(m_dir / "lang_vq_0411.so");
+    const Resources english = select(0x0411);
+    EXPECT_EQ(english.modulePath(), (m_dir / "lang_vq_0409.so").string());
+    EXPECT_EQ(english.text(ids::kThreeBandType), "Three Band Type");
+    EXPECT_EQ(english.title(), "Luxador 環境光測定");
 }
 
 TEST_F(LanguageModules, PrimaryLanguageModuleServesOtherSubLanguages) {

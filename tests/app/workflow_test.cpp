@@ -91,7 +91,7 @@ TEST_F(Workflow, ResultsAreRoundedAndClamped) {
     const struct {
         double lux;
         const char* shown;
-    } illuminances[] = {{0.0, "300"},     {524.9, "500"}, {575.0, "600"},
+    } illuminances[] = {{0.0, "300"},     {524.9, "500"}, {550.0, "550"}, {575.0, "600"},
                         {5000.0, "1000"}, {-80.0, "300"}, {1e30, "1000"}};
     for (const auto& i : illuminances) {
         value.lux = i.lux;

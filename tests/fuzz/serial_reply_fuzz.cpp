@@ -1,7 +1,8 @@
-// libFuzzer target: arbitrary reply bytes into SerialExchange, the spot-head reply parsers and
-// every spot-head operation. The first byte picks the target; the rest is what the line
-// delivers. Buffers are heap blocks of their exact size so that a read or write past them is
-// caught by AddressSanitizer.
+// libFuzzer target: arbitrary reply bytes into SerialExchange, the spot-head reply parsers,
+// every spot-head operation and every operation of the USB display instrument. The first byte
+// picks the target; the rest is what the line delivers. Buffers are heap blocks of their exact
+// size so that a read or write past them is caught by AddressSanitizer.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "meterio/drivers/kmsecs200.h"
 #include "meterio/drivers/spot_head.h"
 #include "meterio/serial/exchange.h"
 #include "meterio/serial/spot_protocol.h"
@@ -117,6 +119,70 @@ void fuzzSpotHead(std::uint8_t control, std::string_view line) {
     }
 }
 
+// The USB display instrument behind a fake entry-point table: every read delivers the next
+// line-feed-separated piece of the fuzz bytes (at most the capacity, unterminated), cycling.
+struct UsbLine {
+    std::string_view bytes;
+    std::size_t at = 0;
+    std::uint8_t control = 0;
+};
+UsbLine g_usb;
+
+std::int32_t usbRead(std::int32_t, char* buffer, std::int32_t, std::int32_t capacity) {
+    if (g_usb.at >= g_usb.bytes.size()) g_usb.at = 0;
+    std::string_view rest = g_usb.bytes.substr(g_usb.at);
+    const std::size_t end = std::min(rest.find('\n'), rest.size());
+    const std::size_t n = std::min(end, static_cast<std::size_t>(capacity));
+    std::memcpy(buffer, rest.data(), n);
+    g_usb.at += end + 1;
+    if (g_usb.control & 0x40) return 0x7FFFFFFF;  // a count beyond what was asked for
+    return static_cast<std::int32_t>(n);
+}
+
+void fuzzUsbInstrument(std::uint8_t control, std::string_view line) {
+    g_usb = UsbLine{line, 0, control};
+    meterio::KmsecsApi api;
+    api.intUsb = [](std::int32_t) { return 0; };
+    api.endUsb = [](std::int32_t) { return 0; };
+    api.read64Usb = &usbRead;
+    api.write64Usb = [](std::int32_t, const char*, std::int32_t, std::int32_t length) {
+        return (g_usb.control & 0x80) ? -2 : length;
+    };
+    api.getNum = [] { return 1; };
+    SteppingClock clock;
+    const std::unique_ptr<meterio::Driver> driver = meterio::makeKmsecsDriver(api, clock);
+    meterio::Progress progress(nullptr);
+    (void)driver->open(meterio::OpenArgs{}, progress);
+    switch (control & 0x07) {
+        case 0:
+        case 1: {
+            if (control & 1) (void)driver->setParams(MeasureParams{4, 6, 10, METERIO_CS_LUV});
+            auto record = std::make_unique<ColorantRecord>();
+            (void)driver->readValues(meterio::ReadRequest{}, progress, record.get());
+            break;
+        }
+        case 2: {
+            MeasureParams params{};
+            (void)driver->getParams(params);
+            break;
+        }
+        case 3: {
+            auto info = std::make_unique<DeviceInfo>();
+            (void)driver->getInfo(*info);
+            break;
+        }
+        case 4: {
+            auto speed = std::make_unique<SpeedSettingRecord>();
+            (void)driver->getParamsEx(speed.get());
+            (void)driver->setParamsEx(speed.get());
+            break;
+        }
+        default:
+            (void)driver->setParams(MeasureParams{4, 6, 2, METERIO_CS_XYZ});
+            break;
+    }
+    (void)driver->close();
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -124,15 +190,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t selector = data[0];
     const std::uint8_t control = data[1];
     const std::string_view line(reinterpret_cast<const char*>(data + 2), size - 2);
-    switch (selector % 3) {
+    switch (selector % 4) {
         case 0:
             fuzzExchange(control, line);
             break;
         case 1:
             fuzzParsers(line);
             break;
-        default:
+        case 2:
             fuzzSpotHead(control, line);
+            break;
+        default:
+            fuzzUsbInstrument(control, line);
             break;
     }
     return 0;

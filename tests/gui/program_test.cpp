@@ -122,6 +122,25 @@ TEST_F(ProgramTest, SecondStartRestoresAndRaisesTheFirstAndExits) {
     gtk_widget_destroy(other);
 }
 
+TEST_F(ProgramTest, EnterAtLaunchStartsAMeasurementRatherThanQuitting) {
+    setenv("QEL_SIM_EYEONE_BUTTON", "never", 1);
+    Process program;
+    ASSERT_TRUE(program.start({LUXADOR_PROGRAM, "--simulate", "D65"}));
+    const unsigned long main = waitForMainWindow();
+    ASSERT_NE(main, 0u);
+    gui_test::run({"xdotool", "windowfocus", "--sync", std::to_string(main)});
+    gui_test::run({"xdotool", "key", "Return"});
+    const bool stepShown = pumpUntil(
+        [&] {
+            for (unsigned long w : topLevelWindows())
+                if (owner(w) == main && viewable(w)) return true;
+            return false;
+        },
+        seconds(20));
+    EXPECT_TRUE(stepShown) << "no step dialog after Enter";
+    EXPECT_LT(program.poll(), 0) << "Enter ended the program";
+}
+
 TEST_F(ProgramTest, SimulatedMeasurementInEnglishByClickingStart) {
     Process program;
     ASSERT_TRUE(program.start({LUXADOR_PROGRAM, "--simulate", "D65", "--lux", "500"}));

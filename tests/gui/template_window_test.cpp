@@ -3,10 +3,13 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "app/resources.h"
+#include "app/startup.h"
 #include "gui_fixture.h"
+#include "platform/utf8.h"
 #include "resources/dialog_templates.h"
 
 namespace app::ui {
@@ -122,6 +125,62 @@ TEST_F(TemplateWindowTest, CloseRequestAsksTheOwnerAndADisabledWindowRefuses) {
     main.destroy();
     EXPECT_FALSE(main.exists());
     EXPECT_EQ(main.control(1005), nullptr);
+}
+
+TEST_F(TemplateWindowTest, EveryWidgetStaysInTheClientAreaAndButtonsShowTheirTexts) {
+    const auto directory = platform::fromUtf8(LANGUAGE_MODULE_DIR);
+    ASSERT_TRUE(directory);
+    const Resources japanese = selectResources(kJapanese, directory->c_str());
+    ASSERT_TRUE(japanese.fromModule());
+    for (const Resources* resources : {static_cast<const Resources*>(&m_resources), &japanese}) {
+        for (const DialogTemplate* dialog :
+             {&mainDialogTemplate(), &stepDialogTemplate(), &aboutDialogTemplate()}) {
+            SCOPED_TRACE(::testing::Message()
+                         << "language " << resources->language() << ", dialog " << dialog->id);
+            TemplateWindow window(
+                *dialog, [resources](std::uint32_t id) { return resources->text(id); }, nullptr);
+            window.show();
+            ASSERT_TRUE(pumpUntil([&] { return viewable(window.widget()); }));
+            pump();
+            // The client area: the template's size, unless a row of buttons needed more.
+            const PixelRect client = toPixels(0, 0, dialog->cx, dialog->cy, window.units());
+            int width = 0;
+            int height = 0;
+            gtk_window_get_size(GTK_WINDOW(window.widget()), &width, &height);
+            EXPECT_EQ(height, client.height);
+            EXPECT_LE(width, client.width * 5 / 4);
+            // Buttons keep the narrowest margin the template gives them to the dialog's edges.
+            int margin = dialog->cx;
+            for (const ControlTemplate& c : dialog->controls)
+                if (c.kind == ControlKind::PushButton || c.kind == ControlKind::DefaultPushButton)
+                    margin = std::min({margin, c.x, dialog->cx - c.x - c.cx});
+            const int marginPx = horizontalPixels(margin, window.units());
+            std::vector<GtkAllocation> buttons;
+            for (const ControlTemplate& c : dialog->controls) {
+                GtkWidget* widget = window.control(c.id);
+                if (widget == nullptr) continue;
+                SCOPED_TRACE(c.id);
+                GtkAllocation a;
+                gtk_widget_get_allocation(widget, &a);
+                EXPECT_GE(a.x, 0);
+                EXPECT_GE(a.y, 0);
+                EXPECT_LE(a.x + a.width, width);
+                EXPECT_LE(a.y + a.height, height);
+                if (!GTK_IS_BUTTON(widget)) continue;
+                int minimum = 0;
+                int natural = 0;
+                gtk_widget_get_preferred_width(widget, &minimum, &natural);
+                const PixelRect want = toPixels(c.x, c.y, c.cx, c.cy, window.units());
+                EXPECT_GE(a.width, natural) << "text cut off";
+                EXPECT_GE(a.width, want.width) << "smaller than the template";
+                EXPECT_GE(a.x, marginPx);
+                EXPECT_LE(a.x + a.width, width - marginPx);
+                for (const GtkAllocation& b : buttons)
+                    EXPECT_TRUE(a.x >= b.x + b.width || b.x >= a.x + a.width) << "overlap";
+                buttons.push_back(a);
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -99,6 +99,34 @@ TEST_F(AmbientTest, SpectrumFileIsResampledAndScaledToTheIlluminance) {
     EXPECT_EQ(QelAmbientReader_ScanSpectrum(handle, scripted, &spectrum), METERIO_DEVICE_ERROR);
 }
 
+TEST_F(AmbientTest, FineSpectrumFilesPassThroughTheTenNanometreBand) {
+    // A line at 435 nm between the 430 and 440 nm points: at 1 nm it reaches both through the
+    // triangle (weight 1/2 of 10 each), at 10 nm steps the file is taken as it stands.
+    struct Case {
+        int stepNm;
+        double ratio;  // reading at 430 nm over the reading at 450 nm
+    } const cases[] = {{1, 6.0}, {5, 1.0 + 100.0 / 4}, {10, 1.0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stepNm);
+        const std::string path = ::testing::TempDir() + "/line_light.txt";
+        {
+            std::ofstream file(path);
+            for (int nm = 370; nm <= 740; nm += c.stepNm)
+                file << nm << ' ' << (nm == 435 ? 101.0 : 1.0) << '\n';
+        }
+        sim.configure("SOURCE", path);  // before opening: a reset forgets the mode
+        openOrFail();
+        script = {};
+        script.pressAt = 1;
+        SpectrumRecord spectrum{};
+        ASSERT_EQ(QelAmbientReader_ScanSpectrum(handle, scripted, &spectrum), METERIO_OK);
+        EXPECT_NEAR(spectrum.values[5] / spectrum.values[7], c.ratio, 1e-5);  // 430 / 450 nm
+        EXPECT_NEAR(spectrum.values[6] / spectrum.values[7], c.ratio, 1e-5);  // 440 / 450 nm
+        EXPECT_EQ(QelAmbientReader_Close(handle), METERIO_OK);
+        handle = 0;
+    }
+}
+
 TEST_F(AmbientTest, PressBeforeTheCallDoesNotCount) {
     openOrFail();
     sim.press();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <string>
 
 #include "meterio32.h"
 #include "tests/meterio/eye_one_sim.h"
@@ -34,6 +35,7 @@ constexpr Expected kNew{{0, k6, k5, k7, kF, kF, kF, k7, k7, k8, kF, k8, kF},
 struct Range {
     const char* version;
     const Expected* expected;
+    const char* name;
 };
 
 void PrintTo(const Range& range, std::ostream* os) {
@@ -92,10 +94,9 @@ TEST_P(VendorCodes, MapThroughTheirTables) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothVersionRanges, VendorCodes,
-                         ::testing::Values(Range{"EyeOne 1.9.9", &kOld},
-                                           Range{"EyeOne 2.1.3", &kNew}),
-                         [](const auto& param) {
-                             return param.index == 0 ? "Below200" : "From200";
-                         });
+                         ::testing::Values(Range{"EyeOne 1.9.9", &kOld, "At199"},
+                                           Range{"EyeOne 2.0.0", &kNew, "At200"},
+                                           Range{"EyeOne 2.1.3", &kNew, "Above200"}),
+                         [](const auto& range) { return std::string(range.param.name); });
 
 }  // namespace

@@ -236,5 +236,34 @@ TEST(EyeOneRules, CodesOutsideTheTablesAreGeneralFailures) {
     }
 }
 
+// Where a vendor-code table changes with the vendor library's version, one row each side of
+// the boundary. Drivers with versioned tables add their rows.
+TEST(VendorCodeTables, VersionBoundariesPickTheRightTable) {
+    using Map = Result (*)(std::uint32_t version, std::int32_t code);
+    const Map eyeOneG = [](std::uint32_t v, std::int32_t c) {
+        return mapEyeOneCode(EyeOneTable::G, v, c);
+    };
+    const Map eyeOneS = [](std::uint32_t v, std::int32_t c) {
+        return mapEyeOneCode(EyeOneTable::S, v, c);
+    };
+    const struct {
+        const char* table;
+        Map map;
+        std::uint32_t version;
+        std::int32_t code;
+        Result expected;
+    } rows[] = {
+        {"EyeOne G", eyeOneG, 199, 3, Result::DeviceError},
+        {"EyeOne G", eyeOneG, 200, 3, Result::NotCompleted},
+        {"EyeOne S", eyeOneS, 199, 6, Result::GeneralFailure},
+        {"EyeOne S", eyeOneS, 200, 6, Result::OutOfRange},
+        {"EyeOne S", eyeOneS, 199, 9, Result::GeneralFailure},
+        {"EyeOne S", eyeOneS, 200, 9, Result::DeviceError},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(r.map(r.version, r.code), r.expected)
+            << r.table << ", version " << r.version << ", code " << r.code;
+}
+
 }  // namespace
 }  // namespace meterio

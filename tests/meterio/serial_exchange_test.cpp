@@ -1,6 +1,7 @@
 // SerialExchange on a real pseudo-terminal, and the port and rate order of the search.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -155,6 +156,104 @@ TEST(SerialExchange, AFailedWriteIsACommunicationError) {
 
 namespace {
 
+// Milliseconds that pass only when the exchange waits on the port.
+class ManualClock final : public platform::Clock {
+public:
+    std::uint32_t tickMs() override { return now; }
+    void sleepMs(std::uint32_t ms) override { now += ms; }
+    void beep() override {}
+    std::uint32_t now = 0xFFFFFFC0u;  // wraps during a wait
+};
+
+// A scripted line whose waits advance the manual clock; it records every wait asked for.
+class ClockedPort final : public platform::SerialPort {
+public:
+    explicit ClockedPort(ManualClock& clock) : m_clock(clock) {}
+    sim::ScriptedPort script;
+    std::vector<std::uint32_t> waits;
+
+    bool read(std::uint8_t* b, std::size_t m, std::size_t& c) override {
+        return script.read(b, m, c);
+    }
+    bool write(const std::uint8_t* d, std::size_t l, std::size_t& w) override {
+        return script.write(d, l, w);
+    }
+    bool waitReadable(std::uint32_t ms) override {
+        waits.push_back(ms);
+        m_clock.now += std::max<std::uint32_t>(ms, 1);  // a zero wait is recorded, not hung on
+        return false;
+    }
+    bool getLineSettings(platform::LineSettings& s) override { return script.getLineSettings(s); }
+    bool setLineSettings(const platform::LineSettings& s) override {
+        return script.setLineSettings(s);
+    }
+    bool getTimeouts(platform::Timeouts& t) override { return script.getTimeouts(t); }
+    bool setTimeouts(const platform::Timeouts& t) override { return script.setTimeouts(t); }
+    bool close() override { return true; }
+
+private:
+    ManualClock& m_clock;
+};
+
+}  // namespace
+
+// Replies that are the pattern, or end on its last byte, complete the exchange. Drivers' reply
+// shapes join this table.
+TEST(SerialExchange, AReplyCompletesOnThePatternsLastByte) {
+    struct Case {
+        std::string_view reply, pattern;
+        std::uint32_t count;
+        Result expected;
+    };
+    const Case cases[] = {
+        {"\r\n", "\r\n", 1, Result::Ok},
+        {"abab", "ab", 2, Result::Ok},
+        {"AAA", "AA", 2, Result::Ok},
+        {": 19 1\r\n", "\r\n", 1, Result::Ok},
+        {"\r", "\r\n", 1, Result::CommunicationError},
+        {"ab", "ab", 2, Result::CommunicationError},
+    };
+    for (const Case& c : cases) {
+        ManualClock clock;
+        ClockedPort port(clock);
+        port.script.feed(c.reply);
+        std::uint8_t reply[32] = {};
+        EXPECT_EQ(serial::SerialExchange(port, "", c.pattern, c.count, 31, reply, 50, 0, {}, clock),
+                  c.expected)
+            << c.reply;
+        EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(reply)), c.reply);
+    }
+}
+
+TEST(SerialExchange, EveryEmptyTurnWaitsAtLeastAMillisecond) {
+    ManualClock clock;
+    ClockedPort port(clock);
+    int turns = 0;
+    const serial::Callback idle = [&](std::int32_t) { return ++turns, 0; };
+    std::uint8_t reply[8] = {};
+    EXPECT_EQ(serial::SerialExchange(port, "; 8\r\n", "\r\n", 1, 7, reply, 40, 0, idle, clock),
+              Result::NoInstrument);
+    EXPECT_EQ(*std::min_element(port.waits.begin(), port.waits.end()), 1u);
+    EXPECT_LE(turns, 41);
+}
+
+TEST(SerialExchange, MinusOneFromTheIdleCallbackStopsOnlyWhenAsked) {
+    const serial::Callback stop = [](std::int32_t) { return -1; };
+    std::uint8_t reply[8] = {};
+    ManualClock clock;
+    ClockedPort ignoring(clock);
+    EXPECT_EQ(serial::SerialExchange(ignoring, "; 8\r\n", "\r\n", 1, 7, reply, 20, 0, stop, clock),
+              Result::NoInstrument);
+    ClockedPort stopping(clock);
+    stopping.script.feed(": 1");
+    EXPECT_EQ(serial::SerialExchange(stopping, "; 8\r\n", "\r\n", 1, 7, reply, 20, 0, stop, clock,
+                                     serial::IdleStop::MinusOneStops),
+              Result::Cancelled);
+    EXPECT_EQ(stopping.script.pending(), 2u);  // stopped after the first byte
+}
+
+namespace {
+
 struct ProbeLog {
     std::vector<std::pair<std::string, std::uint32_t>> calls;
     std::string answeringPort;
@@ -258,4 +357,20 @@ TEST(SerialFindInstrument, StoppedByTheCallbackLeavesNoPortOpen) {
     const serial::Callback stopAtOnce = [&](std::int32_t) { return -1; };
     EXPECT_EQ(serial::SerialFindInstrument(record, "", 0, stopAtOnce, log.probe("")),
               Result::Cancelled);
+}
+
+TEST(SerialFindInstrument, SearchesTheDriversOwnRateList) {
+    sim::SerialPortsEnvironment env({"/dev/pts/901", "/dev/pts/902"});
+    serial::SerialRecord record;
+    ProbeLog log;
+    const std::uint32_t rates[] = {38400, 9600};
+    EXPECT_EQ(serial::SerialFindInstrument(record, "", 0, {}, log.probe(""), rates),
+              Result::NoInstrument);
+    const std::vector<std::pair<std::string, std::uint32_t>> expected = {
+        {"COM101:", 38400}, {"COM102:", 38400}, {"COM101:", 9600}, {"COM102:", 9600}};
+    EXPECT_EQ(log.calls, expected);
+    log.calls.clear();
+    EXPECT_EQ(serial::SerialFindInstrument(record, "COM5:", 0, {}, log.probe(""), rates),
+              Result::NoInstrument);
+    EXPECT_EQ(log.calls.size(), 2u);
 }

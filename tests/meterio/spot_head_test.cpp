@@ -357,6 +357,48 @@ TEST_F(SpotHeadTest, KeyWaitsReportPressTimeOutAndCancel) {
     EXPECT_EQ(meterio::SpotHeadWaitKeyState(m_record, 0, 0, 2, {}), Result::GeneralFailure);
 }
 
+// Time that runs a hundred times slower than real time, so that a loaded machine does not
+// change what the driver sees, and in which sleeping passes at once; records every sleep.
+class SleepRecordingClock final : public platform::Clock {
+public:
+    std::uint32_t tickMs() override {
+        const auto elapsed = std::chrono::steady_clock::now() - m_start;
+        return static_cast<std::uint32_t>(
+                   std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() / 100) +
+               m_slept;
+    }
+    void sleepMs(std::uint32_t ms) override {
+        sleeps.push_back(ms);
+        m_slept += ms;
+    }
+    void beep() override {}
+    std::vector<std::uint32_t> sleeps;
+
+private:
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::uint32_t m_slept = 0;
+};
+
+TEST_F(SpotHeadTest, KeyPollsAreAboutTwentyMillisecondsApart) {
+    open();
+    SleepRecordingClock clock;
+    m_record.clock = &clock;
+    int calls = 0;
+    m_head.pressKeyAfter(3);
+    EXPECT_EQ(
+        meterio::SpotHeadWaitKey(
+            m_record, meterio::kNoTimeout, 0, [&](std::int32_t) { return ++calls, 0; }, nullptr),
+        Result::Ok);
+    // One pause after each of the three polls that found the key up, the callback before it.
+    ASSERT_EQ(clock.sleeps.size(), 3u);
+    EXPECT_GE(calls, 3);
+    for (const std::uint32_t ms : clock.sleeps) {
+        EXPECT_GT(ms, 0u);
+        EXPECT_LE(ms, 20u);
+    }
+    m_record.clock = &m_clock;
+}
+
 TEST_F(SpotHeadTest, LineFaultsMapToSilenceOrCommunicationErrors) {
     open();
     meterio::SpotConditions conditions{};

@@ -115,6 +115,37 @@ TEST_F(SpotReader, SpotHeadServesEveryOperationButBlackCalibration) {
     m_handle = 0;
 }
 
+namespace {
+
+ReaderHandle g_own = 0, g_other = 0;
+std::uint32_t g_nestedOwn = METERIO_OK, g_nestedOther = kFailure;
+
+std::int32_t callsIntoReaders(std::int32_t) {
+    MeasureParams params{};
+    g_nestedOwn = QelSpotReader_GetParam(g_own, &params);
+    g_nestedOther = QelSpotReader_GetParam(g_other, &params);
+    return 0;
+}
+
+}  // namespace
+
+// A nested call would share the head's port and reply buffer with the waiting scan.
+TEST_F(SpotReader, ACallbackIsRefusedItsOwnReaderButMayUseAnother) {
+    sim::SpotHeadSim head;
+    sim::PtySimulator pty(head);
+    ASSERT_TRUE(pty.start());
+    sim::SerialPortsEnvironment env({pty.devicePath()});
+    ASSERT_EQ(QelSpotReader_Open(2, "COM101:", 9600, nullptr, &m_handle), METERIO_OK);
+    ASSERT_EQ(QelSpotReader_Open(0, nullptr, 0, nullptr, &g_other), METERIO_OK);
+    g_own = m_handle;
+    head.pressKeyAfter(2);
+    ColorantRecord colour{};
+    EXPECT_EQ(QelSpotReader_ScanSpotColorant(m_handle, &callsIntoReaders, &colour), METERIO_OK);
+    EXPECT_EQ(g_nestedOwn, kFailure);
+    EXPECT_EQ(g_nestedOther, METERIO_OK);
+    EXPECT_EQ(QelSpotReader_Close(g_other), METERIO_OK);
+}
+
 TEST_F(SpotReader, SpotHeadOpenSearchesWhenNoPortIsGiven) {
     sim::SpotHeadSim head;
     sim::PtySimulator pty(head);

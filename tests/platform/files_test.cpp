@@ -26,6 +26,13 @@ TEST(Wildcard, StarMatchesAnyRunIncludingNone) {
     EXPECT_FALSE(platform::wildcardMatch("?", ""));
 }
 
+// After a '*' gives up a character, '?' must still see whole characters.
+TEST(Wildcard, StarBacktracksByWholeCharacters) {
+    EXPECT_FALSE(platform::wildcardMatch("*??xy", "照xy"));
+    EXPECT_TRUE(platform::wildcardMatch("*??xy", "照度xy"));
+    EXPECT_TRUE(platform::wildcardMatch("*?y", "照度y"));
+}
+
 TEST(Utf8, RoundTripsAndRefusesInvalidInput) {
     EXPECT_EQ(platform::toUtf8(L"照度 lx"), "照度 lx");
     EXPECT_EQ(platform::fromUtf8("照度 lx"), std::wstring(L"照度 lx"));

@@ -129,6 +129,31 @@ TEST_F(ModuleDir, DirectoryIsNormalisedAndJoinedOnce) {
     EXPECT_EQ(std::wstring(buffer), path("lang_vq_0409.dll"));
 }
 
+// A full path must leave room for its terminator in the caller's VOCASEL_MAX_PATH buffer.
+TEST_F(ModuleDir, PathsReachingTheLimitAreRefused) {
+    const std::size_t fileName = std::string("/lang_vq_0409.dll").size();
+    const struct {
+        std::size_t length;
+        std::uint16_t expected;
+    } cases[] = {{VOCASEL_MAX_PATH - 1, 0x0409}, {VOCASEL_MAX_PATH, 0}, {VOCASEL_MAX_PATH + 1, 0}};
+    for (const auto& c : cases) {
+        const std::size_t sub = c.length - fileName - m_dir.string().size() - 1;
+        const fs::path directory = m_dir / std::string(sub, 'd');
+        fs::create_directory(directory);
+        std::ofstream(directory / "lang_vq_0409.dll") << "x";
+        wchar_t buffer[VOCASEL_MAX_PATH + 4];
+        std::wmemset(buffer, L'#', VOCASEL_MAX_PATH + 4);
+        EXPECT_EQ(VocaselFileW(0x0409, directory.wstring().c_str(), L"lang_vq_", L"%04X", L".dll",
+                               nullptr, 0, buffer),
+                  c.expected)
+            << c.length;
+        EXPECT_EQ(std::wstring(buffer + VOCASEL_MAX_PATH, 4), L"####") << c.length;
+        if (c.expected != 0) {
+            EXPECT_EQ(std::wcslen(buffer), c.length);
+        }
+    }
+}
+
 TEST_F(ModuleDir, NarrowTwinsAgreeWithWideOnes) {
     touch("lang_vq_0C11.dll");
     touch("lang_vq_0409.dll");

@@ -3,6 +3,7 @@
 #define PLATFORM_CONSOLE_H
 
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -16,7 +17,8 @@ public:
     ConsoleCancel& operator=(const ConsoleCancel&) = delete;
 
     // True once Ctrl-C was pressed or a line reading "c" arrived on standard input since the
-    // last call. Reads only what is already waiting, never blocks.
+    // last call. Reads a bounded part of what is already waiting, never blocks, so an input that
+    // never runs dry cannot hold the caller.
     bool cancelRequested();
     // Whether standard input is a terminal.
     static bool interactive();
@@ -24,6 +26,26 @@ public:
 private:
     std::string m_line;
     bool m_inputClosed = false;
+};
+
+// Text for the terminal: converts UTF-8 to the character set of the user's locale (the first
+// of LC_ALL, LC_CTYPE and LANG that is set), as that locale names it or, when the name carries
+// none, as the installed locale defines it. Characters the set lacks become '?'. Text passes
+// unchanged in a UTF-8 locale and when the character set is unknown.
+class ConsoleEncoding {
+public:
+    ConsoleEncoding();
+    ~ConsoleEncoding();
+    ConsoleEncoding(const ConsoleEncoding&) = delete;
+    ConsoleEncoding& operator=(const ConsoleEncoding&) = delete;
+
+    std::string operator()(std::string_view utf8) const;
+    // The character set converted to, empty when text passes unchanged.
+    const std::string& charset() const { return m_charset; }
+
+private:
+    std::string m_charset;
+    void* m_converter = nullptr;
 };
 
 // Sets an environment variable for this process and the modules it loads.

@@ -8,9 +8,11 @@
 
 namespace platform {
 
-// The claim is a lock on "<name>.lock" in the user's runtime directory ($XDG_RUNTIME_DIR,
-// else the temporary directory with the user id in the name); the owner listens on
-// "<name>.sock" beside it for activation requests.
+// The claim is a lock on "<name>.lock" in the user's runtime directory ($XDG_RUNTIME_DIR),
+// else on "<name>-<uid>.lock" in the temporary directory. A lock file is used only when it is
+// a regular file owned by the user and closed to others; failing that, the lock goes into the
+// private directory "<name in lower case>-<uid>/" of the temporary directory (mode 0700).
+// The owner listens on a socket beside the lock (".sock" for ".lock") for activation requests.
 class SingleInstance {
 public:
     enum class Claim { Owner, AlreadyRunning, Failed };
