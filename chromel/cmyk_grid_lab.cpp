@@ -10,6 +10,7 @@
 
 #include "chromel/abi_guard.h"
 #include "chromel/d_control.h"
+#include "chromel/interval_search.h"
 
 namespace chromel {
 namespace {
@@ -21,21 +22,12 @@ struct Axis {
     const double* b = nullptr;
     std::size_t stride = 1;
     int n = 0;
-    double at(int i) const { return b[static_cast<std::size_t>(i) * stride]; }
 };
 
-// The upper end i of the interval holding v: the first i in 1 ... n - 1 with v < b_i, or
-// n - 1. Values below b_0 thus take the first interval, values at or above the last
-// breakpoint the last one. Branch-free: the candidates halve on every step whatever the
-// outcome, so random colours cost no mispredicted jumps.
+// The upper end i of the interval holding v: values below b_0 take the first interval,
+// values at or above the last breakpoint the last one.
 int upperIndex(const Axis& a, double v) {
-    int lo = 1, length = a.n - 1;  // the answer lies in lo ... lo + length - 1
-    while (length > 1) {
-        const int half = length / 2;
-        lo += (v < a.at(lo + half - 1)) ? 0 : half;
-        length -= half;
-    }
-    return lo;
+    return chromel::upperIndex(a.b, a.stride, a.n, v);
 }
 
 struct Layer {

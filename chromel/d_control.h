@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "chromel/block_loops.h"
 #include "chromel/curve_interp.h"
 #include "chromel32.h"
 
@@ -26,8 +27,11 @@ public:
     // black range when normalising).
     void apply(const double in[4], double out[4]) const;
 
+    // Corrects the colours of an array; `out` may be `in`.
+    void apply(std::span<const ColorRecord> in, ColorRecord* out) const;
+
 private:
-    double channel(int c, double v) const;
+    void applyBlock(Block4& b, std::size_t n) const;
 
     std::int32_t type_;
     bool second_;
@@ -37,6 +41,18 @@ private:
     std::array<std::array<CurvePoint, kMaxCurvePoints>, 4> points_{};
     std::array<bool, 4> usable_{};
     std::array<std::array<double, kMaxCurvePoints>, 4> coefficients_{};
+
+    // Spline and piecewise-linear curves as one cubic per segment, in the segment's own
+    // coordinate u = (x - start) / width: a search and a Horner step per value.
+    struct Segments {
+        double start[kMaxCurvePoints];  // increasing
+        double inverseWidth[kMaxCurvePoints];
+        double c[kMaxCurvePoints][4];
+        bool even = false;  // equal widths: the segment follows from x without a search
+        double inverseStep = 0.0;
+    };
+    void fitSegments(int c);
+    std::array<Segments, 4> segments_;
 };
 
 }  // namespace chromel

@@ -56,6 +56,23 @@ TEST(DControl, PiecewiseLinearCurveAndLimits) {
         EXPECT_EQ(packed.v[k], out.v[k]);
 }
 
+TEST(DControl, SplineMatchesItsClosedFormEitherWayRound) {
+    // Natural spline through three even points: 44.84375 and 172.34375 at the segment
+    // middles; unevenly spaced points take the searched path.
+    const std::vector<std::vector<DControlPoint>> tables = {{{0, 0}, {127.5, 100}, {255, 255}},
+                                                            {{255, 255}, {127.5, 100}, {0, 0}}};
+    for (const auto& t : tables) {
+        const ColorRecord out = ex(curvesOf(1, t), {{63.75, 191.25, 127.5, 400}});
+        EXPECT_NEAR(out.v[0], 44.84375, 1e-9);
+        EXPECT_NEAR(out.v[1], 172.34375, 1e-9);
+        EXPECT_NEAR(out.v[2], 100.0, 1e-9);
+        EXPECT_EQ(out.v[3], 255.0);
+    }
+    const ColorRecord uneven =
+        ex(curvesOf(1, {{0, 0}, {100, 100}, {255, 255}}), {{63.75, 0, 0, 0}});
+    EXPECT_NEAR(uneven.v[0], 63.75, 1e-9);
+}
+
 TEST(DControl, BlackRatioStretchesKAroundItsCurve) {
     const auto r = curvesOf(3, {{0, 0}, {255, 200}});
     const double half = 0.5;
