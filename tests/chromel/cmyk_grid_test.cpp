@@ -47,6 +47,17 @@ struct Printer {
                     }
         }
     }
+    // The same layers in the per-axis form, every axis with the layer's breakpoints.
+    std::vector<GridDescriptor2> perAxisLayers() const {
+        std::vector<GridDescriptor2> layers(kLevels.size());
+        for (std::size_t j = 0; j < layers.size(); ++j) {
+            layers[j].count = static_cast<int32_t>(breaks[j].size());
+            for (std::size_t i = 0; i < breaks[j].size(); ++i)
+                for (int a = 0; a < 3; ++a)
+                    layers[j].breakpoints[i].v[a] = breaks[j][i];
+        }
+        return layers;
+    }
     ColorRecord plain(const ColorRecord& p) const {
         ColorRecord out{};
         QelColor_ExtractLabFromCMYKGridData(desc.data(), positions.data(), values.data(), &p, &out);
@@ -115,15 +126,8 @@ TEST(CmykGrid, KAtTheTopTakesTheUpperLayerAndBelowTheFirstTheFirstInterval) {
 TEST(CmykGrid, NeutralSettingsOfEveryFamilyEqualThePlainLookUp) {
     Printer pr;
     pr.bump = {0.0, 4.0, -9.0};
-    // Layers with equal per-axis breakpoints for the second form.
     pr.build();
-    std::vector<GridDescriptor2> layers(pr.kLevels.size());
-    for (std::size_t j = 0; j < layers.size(); ++j) {
-        layers[j].count = static_cast<int32_t>(pr.breaks[j].size());
-        for (std::size_t i = 0; i < pr.breaks[j].size(); ++i)
-            for (int a = 0; a < 3; ++a)
-                layers[j].breakpoints[i].v[a] = pr.breaks[j][i];
-    }
+    const std::vector<GridDescriptor2> layers = pr.perAxisLayers();
     DControlRecord identity{};
     identity.pointCount = 2;
     for (auto& curve : identity.curves) {
@@ -166,13 +170,7 @@ TEST(CmykGrid, GammaWarpsOnlyStrictlyInsideTheCell) {
 TEST(CmykGrid, EveryFamilyGivesFiniteResultsOutsideTheGrid) {
     Printer pr;
     pr.build();
-    std::vector<GridDescriptor2> layers(pr.kLevels.size());
-    for (std::size_t j = 0; j < layers.size(); ++j) {
-        layers[j].count = static_cast<int32_t>(pr.breaks[j].size());
-        for (std::size_t i = 0; i < pr.breaks[j].size(); ++i)
-            for (int a = 0; a < 3; ++a)
-                layers[j].breakpoints[i].v[a] = pr.breaks[j][i];
-    }
+    const std::vector<GridDescriptor2> layers = pr.perAxisLayers();
     DControlRecord curve{};
     curve.type = 3;
     curve.pointCount = 3;
