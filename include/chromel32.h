@@ -310,6 +310,54 @@ CHROMEL_API double QelColor_CalcDeltaE944Munsell(const ColorRecord* lab1, const 
 CHROMEL_API double QelColor_DefaultDeltaEFunc(const ColorRecord* lab1,
                                               const ColorRecord* lab2) QEL_NOEXCEPT;
 
+/* Colour appearance (CIECAM02 JCh and Jab) ------------------------------------------ */
+
+/* Viewing conditions. Every call first rescales the white and the background so that the
+ * white's Y is 100, and writes back what that changes. */
+typedef struct ViewingConditions {
+    ColorRecord white;      /* adopted white X, Y, Z; the fourth double is not read */
+    ColorRecord background; /* only its Y is used; X and Z must not be negative */
+    double c;               /* surround exponent, 0.525 (dark) to 0.69 (average) */
+    double La;              /* luminance of the adapting field, cd/m2, > 0 */
+    double D;               /* degree of adaptation in [0, 1], or exactly -1.0: computed */
+} ViewingConditions;
+
+QEL_STATIC_ASSERT(sizeof(ViewingConditions) == 88, "ViewingConditions is 88 bytes");
+QEL_STATIC_ASSERT(offsetof(ViewingConditions, background) == 32, "background at byte 32");
+QEL_STATIC_ASSERT(offsetof(ViewingConditions, c) == 64, "c at byte 64");
+QEL_STATIC_ASSERT(offsetof(ViewingConditions, La) == 72, "La at byte 72");
+QEL_STATIC_ASSERT(offsetof(ViewingConditions, D) == 80, "D at byte 80");
+
+/* D computed from the surround and La. */
+#define QEL_DEGREE_OF_ADAPTATION_COMPUTED (-1.0)
+
+/* XYZ is relative to the white (Y = 1 for the white); h in radians. Invalid conditions write
+ * nothing; an invalid colour ends the array there, leaving it and all later outputs as they
+ * were. The fourth double of every output record is left untouched. */
+CHROMEL_API void QelColor_XYZs2JChs(const ColorRecord* xyz, ViewingConditions* conditions,
+                                    uint32_t count, ColorRecord* jch) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_XYZ2JCh(const ColorRecord* xyz, ViewingConditions* conditions,
+                                  ColorRecord* jch) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_JChs2XYZs(const ColorRecord* jch, ViewingConditions* conditions,
+                                    uint32_t count, ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_JCh2XYZ(const ColorRecord* jch, ViewingConditions* conditions,
+                                  ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_XYZs2Jabs(const ColorRecord* xyz, ViewingConditions* conditions,
+                                    uint32_t count, ColorRecord* jab) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_XYZ2Jab(const ColorRecord* xyz, ViewingConditions* conditions,
+                                  ColorRecord* jab) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_Jabs2XYZs(const ColorRecord* jab, ViewingConditions* conditions,
+                                    uint32_t count, ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_Jab2XYZ(const ColorRecord* jab, ViewingConditions* conditions,
+                                  ColorRecord* xyz) QEL_NOEXCEPT;
+/* Between the polar and rectangular forms; nothing is clamped. */
+CHROMEL_API void QelColor_Jabs2JChs(const ColorRecord* jab, uint32_t count,
+                                    ColorRecord* jch) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_Jab2JCh(const ColorRecord* jab, ColorRecord* jch) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_JChs2Jabs(const ColorRecord* jch, uint32_t count,
+                                    ColorRecord* jab) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_JCh2Jab(const ColorRecord* jch, ColorRecord* jab) QEL_NOEXCEPT;
+
 /* Grid interpolation ------------------------------------------------------------------- */
 
 /* A node of a grid cell: its position (x, y, z, w; w only in 4D cells) and its value
