@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +58,9 @@ struct Options {
 };
 
 std::optional<Options> parse(int argc, char** argv, std::string& error) {
+    // Options followed by a value.
+    static const std::set<std::string_view> kValued{
+        "--simulate", "--lux", "--spectrum", "--target-lux", "--target-white", "--target-ra"};
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -64,11 +68,10 @@ std::optional<Options> parse(int argc, char** argv, std::string& error) {
             o.console = true;
         } else if (arg == "--json") {
             o.json = true;
+        } else if (kValued.contains(arg) && i + 1 >= argc) {
+            error = std::string(arg) + " needs a value";
+            return std::nullopt;
         } else if (arg == "--simulate" || arg == "--lux") {
-            if (i + 1 >= argc) {
-                error = std::string(arg) + " needs a value";
-                return std::nullopt;
-            }
             const std::string value = argv[++i];
             if (arg == "--simulate") {
                 o.simulate = value;
@@ -83,10 +86,6 @@ std::optional<Options> parse(int argc, char** argv, std::string& error) {
             o.lux = lux;
         } else if (arg == "--spectrum" || arg == "--target-lux" || arg == "--target-white" ||
                    arg == "--target-ra") {
-            if (i + 1 >= argc) {
-                error = std::string(arg) + " needs a value";
-                return std::nullopt;
-            }
             const std::string value = argv[++i];
             if (arg == "--spectrum") {
                 o.spectrum = value;
