@@ -1,12 +1,21 @@
 // chromel32 against Little CMS 2 on the same million colours, one thread, side by side.
-// Compare items_per_second of each pair; Memcpy shows the cost of moving the data alone.
+// Memcpy shows the cost of moving the data alone. Each array conversion is also timed on
+// every instruction-set build the CPU runs (name/isa), and BlockCopy/isa times the block
+// split and write-back with nothing converted. A summary after the run gives each pair's
+// ratio and the build the dispatcher chose.
 #include <benchmark/benchmark.h>
 #include <lcms2.h>
 
+#include <cstdio>
 #include <cstring>
+#include <map>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "chromel/block_loops.h"
+#include "chromel/cie.h"
+#include "chromel/isa.h"
 #include "chromel32.h"
 
 namespace {
@@ -116,6 +125,26 @@ void LabToLch_chromel32(benchmark::State& state) {
     timePasses(state, [](Data& d) { QelColor_Labs2LChs(d.lab.data(), kColours, d.out.data()); });
 }
 
+// The unlimited forms for the Munsell look-ups, on the same data (D50 white, zero black).
+void XyzToLab4Munsell_chromel32(benchmark::State& state) {
+    timePasses(state, [](Data& d) {
+        QelColor_XYZs2Labs4Munsell(d.xyz.data(), QEL_ILLUMINANT_D50, QEL_OBSERVER_2_DEGREE,
+                                   kColours, d.out.data());
+    });
+}
+
+void LabToXyz4Munsell_chromel32(benchmark::State& state) {
+    timePasses(state, [](Data& d) {
+        QelColor_Labs2XYZs4Munsell(d.lab.data(), QEL_ILLUMINANT_D50, QEL_OBSERVER_2_DEGREE,
+                                   kColours, d.out.data());
+    });
+}
+
+void LabToLch4Munsell_chromel32(benchmark::State& state) {
+    timePasses(state,
+               [](Data& d) { QelColor_Labs2LChs4Munsell(d.lab.data(), kColours, d.out.data()); });
+}
+
 void LabToLch_lcms2(benchmark::State& state) {
     timePasses(state, [](Data& d) {
         for (std::size_t i = 0; i < kColours; ++i)
@@ -164,6 +193,110 @@ void DeltaE94_lcms2(benchmark::State& state) {
     });
 }
 
+// The block machinery alone, built as the library builds its conversions.
+[[gnu::always_inline]] inline void copyBlocks(std::span<const ColorRecord> in, ColorRecord* out) {
+    chromel::forEachBlock(in, out, [](chromel::Block&, std::size_t) {});
+}
+
+[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw")]] void copyBlocksAvx512(
+    std::span<const ColorRecord> in, ColorRecord* out) {
+    copyBlocks(in, out);
+}
+
+[[gnu::target("avx2")]] void copyBlocksAvx2(std::span<const ColorRecord> in, ColorRecord* out) {
+    copyBlocks(in, out);
+}
+
+void copyBlocksBaseline(std::span<const ColorRecord> in, ColorRecord* out) {
+    copyBlocks(in, out);
+}
+
+void registerBuilds(chromel::Isa isa) {
+    using chromel::Isa;
+    const std::string tag = std::string("/") + chromel::isaName(isa);
+    const auto add = [](const std::string& name, auto pass) {
+        benchmark::RegisterBenchmark(name.c_str(), [pass](benchmark::State& state) {
+            timePasses(state, pass);
+        })->Unit(benchmark::kMillisecond);
+    };
+    add("XyzToLab_chromel32" + tag, [isa](Data& d) {
+        chromel::xyzToLab({d.xyz.data(), kColours}, d.white, d.black, d.out.data(), isa);
+    });
+    add("LabToXyz_chromel32" + tag, [isa](Data& d) {
+        chromel::labToXyz({d.lab.data(), kColours}, d.white, d.black, d.out.data(), isa);
+    });
+    add("LabToLch_chromel32" + tag, [isa](Data& d) {
+        chromel::labToLch({d.lab.data(), kColours}, chromel::Limit::Clamp, d.out.data(), isa);
+    });
+    add("LchToLab_chromel32" + tag, [isa](Data& d) {
+        chromel::lchToLab({d.lch.data(), kColours}, d.out.data(), isa);
+    });
+    add("BlockCopy" + tag, [isa](Data& d) {
+        const std::span<const ColorRecord> in{d.xyz.data(), kColours};
+        if (isa == Isa::Avx512)
+            copyBlocksAvx512(in, d.out.data());
+        else if (isa == Isa::Avx2)
+            copyBlocksAvx2(in, d.out.data());
+        else
+            copyBlocksBaseline(in, d.out.data());
+    });
+}
+
+// Console output as usual, plus the CPU time of each benchmark (the median when repeated)
+// for the summary.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type == Run::RT_Aggregate && !median) continue;
+            if (median || m_medians.count(run.run_name.str()) == 0)
+                m_times[run.run_name.str()] = run.GetAdjustedCPUTime();
+            if (median) m_medians[run.run_name.str()] = true;
+        }
+    }
+
+    void printSummary() const {
+        std::printf("\nDispatcher's build on this CPU: %s\n", chromel::isaName(chromel::hostIsa()));
+        std::printf("%-10s %-10s %12s %12s %8s %10s\n", "pair", "build", "chromel32", "lcms2",
+                    "ratio", "/ memcpy");
+        const double copy = time("Memcpy");
+        for (const char* pair :
+             {"XyzToLab", "LabToXyz", "LabToLch", "LchToLab", "DeltaEab", "DeltaE94"}) {
+            const double peer = time(std::string(pair) + "_lcms2");
+            for (const char* build : {"", "/avx512", "/avx2", "/baseline", "4Munsell"}) {
+                const bool unlimited = std::string(build) == "4Munsell";
+                const double own = time(std::string(pair) + (unlimited ? "4Munsell" : "") +
+                                        "_chromel32" + (unlimited ? "" : build));
+                if (own <= 0.0 || peer <= 0.0) continue;
+                std::printf("%-10s %-10s %9.2f ms %9.2f ms %7.2fx %9.2fx\n", pair,
+                            unlimited ? "4Munsell"
+                            : *build  ? build + 1
+                                      : "exported",
+                            own, peer, peer / own, copy > 0.0 ? own / copy : 0.0);
+            }
+        }
+        for (const char* build : {"avx512", "avx2", "baseline"}) {
+            const double blocks = time(std::string("BlockCopy/") + build);
+            const double labToXyz = time(std::string("LabToXyz_chromel32/") + build);
+            if (blocks > 0.0 && labToXyz > 0.0)
+                std::printf("Block split and write-back, %s: %.2f ms, %.0f %% of Lab to XYZ\n",
+                            build, blocks, 100.0 * blocks / labToXyz);
+        }
+    }
+
+private:
+    double time(const std::string& name) const {
+        const auto it = m_times.find(name);
+        return it == m_times.end() ? 0.0 : it->second;
+    }
+
+    std::map<std::string, double> m_times;
+    std::map<std::string, bool> m_medians;
+};
+
 }  // namespace
 
 BENCHMARK(Memcpy)->Unit(benchmark::kMillisecond);
@@ -173,9 +306,25 @@ BENCHMARK(LabToXyz_chromel32)->Unit(benchmark::kMillisecond);
 BENCHMARK(LabToXyz_lcms2)->Unit(benchmark::kMillisecond);
 BENCHMARK(LabToLch_chromel32)->Unit(benchmark::kMillisecond);
 BENCHMARK(LabToLch_lcms2)->Unit(benchmark::kMillisecond);
+BENCHMARK(XyzToLab4Munsell_chromel32)->Unit(benchmark::kMillisecond);
+BENCHMARK(LabToXyz4Munsell_chromel32)->Unit(benchmark::kMillisecond);
+BENCHMARK(LabToLch4Munsell_chromel32)->Unit(benchmark::kMillisecond);
 BENCHMARK(LchToLab_chromel32)->Unit(benchmark::kMillisecond);
 BENCHMARK(LchToLab_lcms2)->Unit(benchmark::kMillisecond);
 BENCHMARK(DeltaEab_chromel32)->Unit(benchmark::kMillisecond);
 BENCHMARK(DeltaEab_lcms2)->Unit(benchmark::kMillisecond);
 BENCHMARK(DeltaE94_chromel32)->Unit(benchmark::kMillisecond);
 BENCHMARK(DeltaE94_lcms2)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    for (const chromel::Isa isa :
+         {chromel::Isa::Avx512, chromel::Isa::Avx2, chromel::Isa::Baseline})
+        if (chromel::isaSupported(isa)) registerBuilds(isa);
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printSummary();
+    benchmark::Shutdown();
+    return 0;
+}

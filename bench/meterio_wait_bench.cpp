@@ -1,6 +1,6 @@
 // CPU cost of a button wait: the ambient reader polls the simulated EyeOne, which is never pressed,
 // until the callback stops it after two seconds. The figure is CPU time as a share of one core.
-// The spot head's key wait is measured the same way.
+// The spot head's key wait and the DTP41's reading wait are measured the same way.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 
@@ -12,6 +12,8 @@
 
 #include "meterio32.h"
 #include "sim/kmsecs200/sim_kmsecs200.h"
+#include "sim/serial/dtp41_sim.h"
+#include "sim/serial/display_sims.h"
 #include "sim/serial/pty_simulator.h"
 #include "sim/serial/spot_head_sim.h"
 
@@ -143,6 +145,67 @@ void spotHeadKeyWait(benchmark::State& state) {
 }
 
 BENCHMARK(spotHeadKeyWait)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The strip reader on the simulated DTP41: a strip is pulled but its reading never ends, so the
+// driver waits for the reading's end in 1 ms turns until the callback stops it after two seconds;
+// the figure includes the simulator's answering thread.
+void stripReadingWait(benchmark::State& state) {
+    sim::Dtp41Sim dtp41;
+    dtp41.update([](sim::Dtp41State& s) { s.readingCompletes = false; });
+    sim::PtySimulator pty(dtp41);
+    if (!pty.start()) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    sim::SerialPortsEnvironment env({pty.devicePath()});
+    ReaderHandle handle = 0;
+    if (QelStripReader_Open(0, "COM101:", 9600, nullptr, &handle) != METERIO_OK) {
+        state.SkipWithError("the simulated DTP41 did not open");
+        return;
+    }
+    uint8_t taken = 0;
+    timeWaits(state, [&] {
+        dtp41.pullStrip();
+        return QelStripReader_WaitForKeyInput(handle, stopHeadAfterTwoSeconds, &taken);
+    });
+    QelStripReader_Close(handle);
+}
+
+BENCHMARK(stripReadingWait)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The serial display spectrometer, simulated on a pseudo-terminal, starts a measurement that
+// never ends; the callback stops it after two seconds. Reported as for the USB instrument; the
+// time to return includes the stop command and its reply.
+void spectrometerNeverAnswers(benchmark::State& state) {
+    sim::SpectrometerSim spectrometer;
+    spectrometer.update([](sim::SpectrometerState& s) { s.measureMs = s.kNever; });
+    sim::PtySimulator pty(spectrometer, 19200, "\n");
+    spectrometer.attach(pty);
+    if (!pty.start()) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    sim::SerialPortsEnvironment env({pty.devicePath()});
+    ReaderHandle handle = 0;
+    if (QelMonitorReader_Open(2, "COM101:", 19200, nullptr, &handle) != METERIO_OK) {
+        state.SkipWithError("the simulated spectrometer did not open");
+        return;
+    }
+    double latencyMs = 0.0;
+    timeWaits(state, [&] {
+        g_cancelledAt = {};
+        ColorantRecord record{};
+        const uint32_t result =
+            QelMonitorReader_ScanColorant(handle, cancelAfterTwoSeconds, &record);
+        const std::chrono::duration<double, std::milli> latency = WallClock::now() - g_cancelledAt;
+        latencyMs = std::max(latencyMs, latency.count());
+        return result;
+    });
+    QelMonitorReader_Close(handle);
+    state.counters["ms_from_cancel_to_return"] = latencyMs;
+}
+
+BENCHMARK(spectrometerNeverAnswers)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

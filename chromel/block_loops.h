@@ -20,10 +20,14 @@ struct Block {
     double c0[kBlock];
     double c1[kBlock];
     double c2[kBlock];
+    // The destination's fourth component, written back with the other three so that the
+    // stores cover whole records and vectorise; kernels leave it alone.
+    double c3[kBlock];
 };
 
 // Runs `kernel(block, n)` over the colours block by block; the kernel converts the first
-// n entries of the block in place.
+// n entries of the block in place. Every destination record is rewritten whole, its
+// fourth component with the value it held when the block was read.
 template <typename Kernel>
 [[gnu::always_inline]] inline void forEachBlock(std::span<const ColorRecord> in, ColorRecord* out,
                                                 Kernel&& kernel) {
@@ -31,17 +35,20 @@ template <typename Kernel>
     for (std::size_t base = 0; base < in.size(); base += kBlock) {
         const std::size_t n = std::min(kBlock, in.size() - base);
         const ColorRecord* src = in.data() + base;
+        ColorRecord* dst = out + base;
         for (std::size_t i = 0; i < n; ++i) {
             b.c0[i] = src[i].v[0];
             b.c1[i] = src[i].v[1];
             b.c2[i] = src[i].v[2];
         }
+        for (std::size_t i = 0; i < n; ++i)
+            b.c3[i] = dst[i].v[3];
         kernel(b, n);
-        ColorRecord* dst = out + base;
         for (std::size_t i = 0; i < n; ++i) {
             dst[i].v[0] = b.c0[i];
             dst[i].v[1] = b.c1[i];
             dst[i].v[2] = b.c2[i];
+            dst[i].v[3] = b.c3[i];
         }
     }
 }
@@ -69,6 +76,36 @@ template <typename Kernel>
         if (h >= -vmath::kSinCosLimit && h <= vmath::kSinCosLimit) continue;
         a[i] = chroma[i] == 0.0 ? 0.0 : chroma[i] * std::cos(h);
         b[i] = chroma[i] == 0.0 ? 0.0 : chroma[i] * std::sin(h);
+    }
+}
+
+// Four-component blocks, for the CMYK and four-dimensional conversions: every component
+// of each colour is read into the block and all four are written back.
+struct Block4 {
+    double c[4][kBlock];
+};
+
+template <typename Kernel>
+[[gnu::always_inline]] inline void forEachBlock4(std::span<const ColorRecord> in, ColorRecord* out,
+                                                 Kernel&& kernel) {
+    Block4 b;
+    for (std::size_t base = 0; base < in.size(); base += kBlock) {
+        const std::size_t n = std::min(kBlock, in.size() - base);
+        const ColorRecord* src = in.data() + base;
+        for (std::size_t i = 0; i < n; ++i) {
+            b.c[0][i] = src[i].v[0];
+            b.c[1][i] = src[i].v[1];
+            b.c[2][i] = src[i].v[2];
+            b.c[3][i] = src[i].v[3];
+        }
+        kernel(b, n);
+        ColorRecord* dst = out + base;
+        for (std::size_t i = 0; i < n; ++i) {
+            dst[i].v[0] = b.c[0][i];
+            dst[i].v[1] = b.c[1][i];
+            dst[i].v[2] = b.c[2][i];
+            dst[i].v[3] = b.c[3][i];
+        }
     }
 }
 

@@ -3,13 +3,13 @@
 // The array conversions copy blocks of colours into one array per component, convert
 // those with branch-free loops the compiler vectorises, and write the block back, so
 // the output may be the input array itself. The hot ones are built for AVX-512, AVX2 and
-// baseline x86-64 and the loader picks one; all give the same bits, as none contracts
-// multiply-adds.
+// baseline x86-64 and each call runs the build the CPU supports best.
 #include "chromel/cie.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 
 #include "chromel/abi_guard.h"
@@ -41,6 +41,8 @@ struct Reference {
     double wx, wy, wz;  // white
     double kx, ky, kz;  // black
     double nx, ny, nz;  // white - black
+    double ix, iy, iz;  // 1 / (white - black)
+    bool reciprocals;   // whether ix, iy and iz are all finite
 };
 
 Reference reference(const PointRecord& white, const PointRecord& black) {
@@ -48,6 +50,8 @@ Reference reference(const PointRecord& white, const PointRecord& black) {
     r.wx = white.X, r.wy = white.Y, r.wz = white.Z;
     r.kx = black.X, r.ky = black.Y, r.kz = black.Z;
     r.nx = white.X - black.X, r.ny = white.Y - black.Y, r.nz = white.Z - black.Z;
+    r.ix = 1.0 / r.nx, r.iy = 1.0 / r.ny, r.iz = 1.0 / r.nz;
+    r.reciprocals = std::isfinite(r.ix) && std::isfinite(r.iy) && std::isfinite(r.iz);
     return r;
 }
 
@@ -59,12 +63,15 @@ Reference reference(const PointRecord& white, const PointRecord& black) {
     return (x == r.kx) & (y == r.ky) & (z == r.kz);
 }
 
-// The Lab companding function: linear near black, the cube root above.
+// The Lab companding function: linear near black, the cube root above. kFinite promises a
+// finite t, which saves the test for infinities.
+template <bool kFinite = false>
 [[gnu::always_inline]] inline double labF(double t) {
     const bool root = t > kEpsilon;
-    const bool finite = t <= kDoubleMax;
-    const double c = vmath::cbrtPositive(std::fabs(t));
+    const double c = vmath::cbrtPositive(t);  // discarded unless t is above the break
     const double linear = (kKappa * t + 16.0) * kInv116;
+    if constexpr (kFinite) return pick(root, c, linear);
+    const bool finite = t <= kDoubleMax;
     return pick(root, pick(finite, c, t), linear);
 }
 
@@ -76,14 +83,13 @@ struct Triple {
     double a, b, c;
 };
 
-// L*, a*, b* of a colour that is neither the white nor the black, before any clamp.
-[[gnu::always_inline]] inline Triple labOf(const Reference& r, double x, double y, double z) {
-    // Divided, not multiplied by reciprocals: a last-bit change of a ratio at the break
-    // would move f across the gap between its two pieces.
-    const double fx = labF(safeDiv(x - r.kx, r.nx));
-    const double fy = labF(safeDiv(y - r.ky, r.ny));
-    const double fz = labF(safeDiv(z - r.kz, r.nz));
-    return {116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz)};
+// A ratio whose last bit could move f across the gap between its two pieces, or too large
+// for the product to stand for the quotient.
+[[gnu::always_inline]] inline bool nearBreak(double ratio) {
+    const double offset = ratio - kEpsilon;
+    const bool away = pick(offset < 0.0, -offset, offset) > kEpsilon * 0x1p-44;
+    const bool moderate = pick(ratio < 0.0, -ratio, ratio) < 0x1p900;
+    return !(away & moderate);
 }
 
 [[gnu::always_inline]] inline Triple xyzOfLab(const Reference& r, double l, double a, double b) {
@@ -185,31 +191,71 @@ template <Limit kLimit>
         });
 }
 
-}  // namespace
+// The converted arrays of one call: each conversion reads the members it needs.
+struct Job {
+    std::span<const ColorRecord> in;
+    ColorRecord* out;
+    Reference ref;
+    Limit limit;
+    const MethodMatrices* matrices;
+    ChannelMap p, q, r;
+};
 
-ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
-    ColorRecord out = lab;
-    out.v[0] = lchLightness(lab.v[0], limit);
-    out.v[1] = lchChroma(lab.v[1], lab.v[2], limit);
-    out.v[2] = lchHue(lab.v[1], lab.v[2], out.v[1]);
-    return out;
+// f of each component's ratio to the white, (v - k) / n, over a block. Products with the
+// reciprocals are much cheaper than the quotients and differ from them by an ulp or two,
+// which away from the break leaves f on the same piece; a block with any ratio close to
+// the break, or too large for the product to stand for the quotient, takes quotients.
+struct Companded {
+    double x[kBlock], y[kBlock], z[kBlock];
+};
+
+[[gnu::always_inline]] inline void compand(const Reference& r, const Block& b, std::size_t n,
+                                           Companded& f) {
+    double near = 1.0;
+    if (r.reciprocals) {
+        near = 0.0;
+        for (std::size_t i = 0; i < n; ++i) {
+            f.x[i] = (b.c0[i] - r.kx) * r.ix;
+            f.y[i] = (b.c1[i] - r.ky) * r.iy;
+            f.z[i] = (b.c2[i] - r.kz) * r.iz;
+            const bool x = nearBreak(f.x[i]), y = nearBreak(f.y[i]), z = nearBreak(f.z[i]);
+            near += pick(x | y | z, 1.0, 0.0);
+        }
+    }
+    if (near == 0.0) {
+        for (double* t : {f.x, f.y, f.z})
+            for (std::size_t i = 0; i < n; ++i)
+                t[i] = labF<true>(t[i]);
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        f.x[i] = labF(safeDiv(b.c0[i] - r.kx, r.nx));
+    for (std::size_t i = 0; i < n; ++i)
+        f.y[i] = labF(safeDiv(b.c1[i] - r.ky, r.ny));
+    for (std::size_t i = 0; i < n; ++i)
+        f.z[i] = labF(safeDiv(b.c2[i] - r.kz, r.nz));
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void xyzToLab(std::span<const ColorRecord> in,
-                                                                   const PointRecord& white,
-                                                                   const PointRecord& black,
-                                                                   ColorRecord* out) {
-    const Reference r = reference(white, black);
+// The limits are template arguments so that the loops hold no branch on them.
+template <Limit kLimit>
+[[gnu::always_inline]] inline double limited(double v, double lo, double hi) {
+    return kLimit == Limit::Clamp ? clampRange(v, lo, hi) : v;
+}
+
+template <Limit kLimit>
+[[gnu::always_inline]] inline void xyzToLabBlocks(const Job& job) {
+    const Reference& r = job.ref;
     forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+            Companded f;
+            compand(r, b, n, f);
             for (std::size_t i = 0; i < n; ++i) {
                 const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
                 const bool w = isWhite(r, x, y, z);
                 const bool k = isBlack(r, x, y, z);
-                const Triple lab = labOf(r, x, y, z);
-                const double l = clampRange(lab.a, 0.0, 100.0);
-                const double a = clampRange(lab.b, -kMaxAxis, kMaxAxis);
-                const double bb = clampRange(lab.c, -kMaxAxis, kMaxAxis);
+                const double l = limited<kLimit>(116.0 * f.y[i] - 16.0, 0.0, 100.0);
+                const double a = limited<kLimit>(500.0 * (f.x[i] - f.y[i]), -kMaxAxis, kMaxAxis);
+                const double bb = limited<kLimit>(200.0 * (f.y[i] - f.z[i]), -kMaxAxis, kMaxAxis);
                 b.c0[i] = pick(w, 100.0, pick(k, 0.0, l));
                 b.c1[i] = pick(w | k, 0.0, a);
                 b.c2[i] = pick(w | k, 0.0, bb);
@@ -217,13 +263,17 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
         });
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void labToXyz(std::span<const ColorRecord> in,
-                                                                   const PointRecord& white,
-                                                                   const PointRecord& black,
-                                                                   ColorRecord* out) {
-    const Reference r = reference(white, black);
+[[gnu::always_inline]] inline void xyzToLabBlocks(const Job& job) {
+    if (job.limit == Limit::Clamp)
+        xyzToLabBlocks<Limit::Clamp>(job);
+    else
+        xyzToLabBlocks<Limit::None>(job);
+}
+
+[[gnu::always_inline]] inline void labToXyzBlocks(const Job& job) {
+    const Reference& r = job.ref;
     forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const Triple xyz = xyzOfLab(r, b.c0[i], b.c1[i], b.c2[i]);
                 b.c0[i] = xyz.a, b.c1[i] = xyz.b, b.c2[i] = xyz.c;
@@ -231,35 +281,40 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
         });
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void xyzToLch(std::span<const ColorRecord> in,
-                                                                   const PointRecord& white,
-                                                                   const PointRecord& black,
-                                                                   ColorRecord* out) {
-    const Reference r = reference(white, black);
+template <Limit kLimit>
+[[gnu::always_inline]] inline void xyzToLchBlocks(const Job& job) {
+    const Reference& r = job.ref;
     forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+            Companded f;
+            compand(r, b, n, f);
             for (std::size_t i = 0; i < n; ++i) {
                 const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
                 const bool w = isWhite(r, x, y, z);
                 const bool k = isBlack(r, x, y, z);
-                const Triple lab = labOf(r, x, y, z);
-                const double c = lchChroma(lab.b, lab.c, Limit::None);
-                double h = pick(c == 0.0, 0.0, vmath::hueAngle(lab.b, lab.c));
+                const double l = 116.0 * f.y[i] - 16.0;
+                const double a = 500.0 * (f.x[i] - f.y[i]), bb = 200.0 * (f.y[i] - f.z[i]);
+                const double c = lchChroma(a, bb, Limit::None);
+                double h = pick(c == 0.0, 0.0, vmath::hueAngle(a, bb));
                 h = pick(h > vmath::kTwoPi, h - vmath::kTwoPi, h);
-                b.c0[i] = pick(w, 100.0, pick(k, 0.0, lchLightness(lab.a, Limit::Clamp)));
-                b.c1[i] = pick(w | k, 0.0, lchChroma(lab.b, lab.c, Limit::Clamp));
+                b.c0[i] = pick(w, 100.0, pick(k, 0.0, lchLightness(l, kLimit)));
+                b.c1[i] = pick(w | k, 0.0, lchChroma(a, bb, kLimit));
                 b.c2[i] = pick(w | k, 0.0, h);
             }
         });
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void lchToXyz(std::span<const ColorRecord> in,
-                                                                   const PointRecord& white,
-                                                                   const PointRecord& black,
-                                                                   ColorRecord* out) {
-    const Reference r = reference(white, black);
+[[gnu::always_inline]] inline void xyzToLchBlocks(const Job& job) {
+    if (job.limit == Limit::Clamp)
+        xyzToLchBlocks<Limit::Clamp>(job);
+    else
+        xyzToLchBlocks<Limit::None>(job);
+}
+
+[[gnu::always_inline]] inline void lchToXyzBlocks(const Job& job) {
+    const Reference& r = job.ref;
     forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             double a[kBlock], bb[kBlock];
             polarToCartesian(b.c1, b.c2, a, bb, n);
             for (std::size_t i = 0; i < n; ++i) {
@@ -269,14 +324,11 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
         });
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void xyzToLuv(std::span<const ColorRecord> in,
-                                                                   const PointRecord& white,
-                                                                   const PointRecord& black,
-                                                                   ColorRecord* out) {
-    const Reference r = reference(white, black);
+[[gnu::always_inline]] inline void xyzToLuvBlocks(const Job& job) {
+    const Reference& r = job.ref;
     const LuvWhite wn = luvWhite(r);
     forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const double x = b.c0[i], y = b.c1[i], z = b.c2[i];
                 const bool w = isWhite(r, x, y, z);
@@ -299,14 +351,11 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
         });
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void luvToXyz(std::span<const ColorRecord> in,
-                                                                   const PointRecord& white,
-                                                                   const PointRecord& black,
-                                                                   ColorRecord* out) {
-    const Reference r = reference(white, black);
+[[gnu::always_inline]] inline void luvToXyzBlocks(const Job& job) {
+    const Reference& r = job.ref;
     const LuvWhite wn = luvWhite(r);
     forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const double l = b.c0[i], u = b.c1[i], v = b.c2[i];
                 const bool w = (l == 100.0) & (u == 0.0) & (v == 0.0);
@@ -328,27 +377,189 @@ ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
         });
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void labToLch(std::span<const ColorRecord> in,
-                                                                   Limit limit, ColorRecord* out) {
-    if (limit == Limit::Clamp)
-        labToLchBlocks<Limit::Clamp>(in, out);
+[[gnu::always_inline]] inline void labToLchBlocks(const Job& job) {
+    if (job.limit == Limit::Clamp)
+        labToLchBlocks<Limit::Clamp>(job.in, job.out);
     else
-        labToLchBlocks<Limit::None>(in, out);
+        labToLchBlocks<Limit::None>(job.in, job.out);
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void lchToLab(std::span<const ColorRecord> in,
-                                                                   ColorRecord* out) {
+template <Limit kLimit>
+[[gnu::always_inline]] inline void lchToLabBlocks(const Job& job) {
     forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             double a[kBlock], bb[kBlock];
             polarToCartesian(b.c1, b.c2, a, bb, n);
             for (std::size_t i = 0; i < n; ++i) {
                 const bool neutral = b.c1[i] == 0.0;
-                b.c0[i] = pick(neutral, b.c0[i], lchLightness(b.c0[i], Limit::Clamp));
-                b.c1[i] = pick(neutral, 0.0, clampRange(a[i], -kMaxAxis, kMaxAxis));
-                b.c2[i] = pick(neutral, 0.0, clampRange(bb[i], -kMaxAxis, kMaxAxis));
+                b.c0[i] = pick(neutral, b.c0[i], lchLightness(b.c0[i], kLimit));
+                b.c1[i] = pick(neutral, 0.0, limited<kLimit>(a[i], -kMaxAxis, kMaxAxis));
+                b.c2[i] = pick(neutral, 0.0, limited<kLimit>(bb[i], -kMaxAxis, kMaxAxis));
             }
         });
+}
+
+[[gnu::always_inline]] inline void lchToLabBlocks(const Job& job) {
+    if (job.limit == Limit::Clamp)
+        lchToLabBlocks<Limit::Clamp>(job);
+    else
+        lchToLabBlocks<Limit::None>(job);
+}
+
+[[gnu::always_inline]] inline void adaptBlocks(const Job& job) {
+    const MethodMatrices& m = *job.matrices;
+    forEachBlock(
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+            for (std::size_t i = 0; i < n; ++i) {
+                const Triple t = multiply(m.forward, b.c0[i], b.c1[i], b.c2[i]);
+                const Triple x = multiply(m.inverse, mapChannel(job.p, t.a), mapChannel(job.q, t.b),
+                                          mapChannel(job.r, t.c));
+                b.c0[i] = x.a, b.c1[i] = x.b, b.c2[i] = x.c;
+            }
+        });
+}
+
+// Each conversion is built once per instruction set; all builds give the same bits, as
+// none contracts multiply-adds.
+using BlockLoop = void (*)(const Job&);
+
+template <BlockLoop kLoop>
+[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw")]] void onAvx512(const Job& job) {
+    kLoop(job);
+}
+
+template <BlockLoop kLoop>
+[[gnu::target("avx2")]] void onAvx2(const Job& job) {
+    kLoop(job);
+}
+
+template <BlockLoop kLoop>
+void onBaseline(const Job& job) {
+    kLoop(job);
+}
+
+template <BlockLoop kLoop>
+void run(Isa isa, const Job& job) {
+    switch (isa) {
+        case Isa::Avx512:
+            onAvx512<kLoop>(job);
+            return;
+        case Isa::Avx2:
+            onAvx2<kLoop>(job);
+            return;
+        case Isa::Baseline:
+            onBaseline<kLoop>(job);
+            return;
+    }
+}
+
+Job referenced(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+               ColorRecord* out) {
+    return {in, out, reference(white, black), Limit::Clamp, nullptr, {}, {}, {}};
+}
+
+}  // namespace
+
+ColorRecord labToLch(const ColorRecord& lab, Limit limit) {
+    ColorRecord out = lab;
+    out.v[0] = lchLightness(lab.v[0], limit);
+    out.v[1] = lchChroma(lab.v[1], lab.v[2], limit);
+    out.v[2] = lchHue(lab.v[1], lab.v[2], out.v[1]);
+    return out;
+}
+
+void xyzToLab(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa) {
+    run<xyzToLabBlocks>(isa, referenced(in, white, black, out));
+}
+
+void labToXyz(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa) {
+    run<labToXyzBlocks>(isa, referenced(in, white, black, out));
+}
+
+void xyzToLch(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa) {
+    run<xyzToLchBlocks>(isa, referenced(in, white, black, out));
+}
+
+void lchToXyz(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa) {
+    run<lchToXyzBlocks>(isa, referenced(in, white, black, out));
+}
+
+void xyzToLuv(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa) {
+    run<xyzToLuvBlocks>(isa, referenced(in, white, black, out));
+}
+
+void luvToXyz(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa) {
+    run<luvToXyzBlocks>(isa, referenced(in, white, black, out));
+}
+
+void labToLch(std::span<const ColorRecord> in, Limit limit, ColorRecord* out, Isa isa) {
+    run<labToLchBlocks>(isa, {in, out, {}, limit, nullptr, {}, {}, {}});
+}
+
+void lchToLab(std::span<const ColorRecord> in, ColorRecord* out, Isa isa) {
+    run<lchToLabBlocks>(isa, {in, out, {}, Limit::Clamp, nullptr, {}, {}, {}});
+}
+
+void xyzToLab(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out) {
+    xyzToLab(in, white, black, out, hostIsa());
+}
+
+void labToXyz(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out) {
+    labToXyz(in, white, black, out, hostIsa());
+}
+
+void xyzToLch(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out) {
+    xyzToLch(in, white, black, out, hostIsa());
+}
+
+void lchToXyz(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out) {
+    lchToXyz(in, white, black, out, hostIsa());
+}
+
+void xyzToLuv(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out) {
+    xyzToLuv(in, white, black, out, hostIsa());
+}
+
+void luvToXyz(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out) {
+    luvToXyz(in, white, black, out, hostIsa());
+}
+
+void labToLch(std::span<const ColorRecord> in, Limit limit, ColorRecord* out) {
+    labToLch(in, limit, out, hostIsa());
+}
+
+void lchToLab(std::span<const ColorRecord> in, ColorRecord* out) {
+    lchToLab(in, out, hostIsa());
+}
+
+void xyzToLabUnlimited(std::span<const ColorRecord> in, const PointRecord& white,
+                       const PointRecord& black, ColorRecord* out) {
+    Job job = referenced(in, white, black, out);
+    job.limit = Limit::None;
+    run<xyzToLabBlocks>(hostIsa(), job);
+}
+
+void xyzToLchUnlimited(std::span<const ColorRecord> in, const PointRecord& white,
+                       const PointRecord& black, ColorRecord* out) {
+    Job job = referenced(in, white, black, out);
+    job.limit = Limit::None;
+    run<xyzToLchBlocks>(hostIsa(), job);
+}
+
+void lchToLabUnlimited(std::span<const ColorRecord> in, ColorRecord* out) {
+    run<lchToLabBlocks>(hostIsa(), {in, out, {}, Limit::None, nullptr, {}, {}, {}});
 }
 
 void xyzToYxy(std::span<const ColorRecord> in, ColorRecord* out) {
@@ -385,10 +596,8 @@ void pqrToXyz(std::span<const ColorRecord> in, std::int32_t method, ColorRecord*
     applyMatrix(in, methodMatrices(method).inverse, out);
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void adaptXyz(std::span<const ColorRecord> in,
-                                                                   const AdaptationWhites& whites,
-                                                                   std::int32_t method,
-                                                                   ColorRecord* out) {
+void adaptXyz(std::span<const ColorRecord> in, const AdaptationWhites& whites, std::int32_t method,
+              ColorRecord* out, Isa isa) {
     const bool same =
         std::memcmp(&whites.sourceWhite, &whites.destinationWhite, sizeof(PointRecord)) == 0 &&
         std::memcmp(&whites.sourceBlack, &whites.destinationBlack, sizeof(PointRecord)) == 0;
@@ -400,18 +609,19 @@ void pqrToXyz(std::span<const ColorRecord> in, std::int32_t method, ColorRecord*
     const auto pqr = [&](const PointRecord& p) { return multiply(m.forward, p.X, p.Y, p.Z); };
     const Triple w1 = pqr(whites.sourceWhite), k1 = pqr(whites.sourceBlack);
     const Triple w2 = pqr(whites.destinationWhite), k2 = pqr(whites.destinationBlack);
-    const ChannelMap p = channelMap(w1.a, k1.a, w2.a, k2.a);
-    const ChannelMap q = channelMap(w1.b, k1.b, w2.b, k2.b);
-    const ChannelMap rr = channelMap(w1.c, k1.c, w2.c, k2.c);
-    forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
-            for (std::size_t i = 0; i < n; ++i) {
-                const Triple t = multiply(m.forward, b.c0[i], b.c1[i], b.c2[i]);
-                const Triple x = multiply(m.inverse, mapChannel(p, t.a), mapChannel(q, t.b),
-                                          mapChannel(rr, t.c));
-                b.c0[i] = x.a, b.c1[i] = x.b, b.c2[i] = x.c;
-            }
-        });
+    run<adaptBlocks>(isa, {in,
+                           out,
+                           {},
+                           Limit::Clamp,
+                           &m,
+                           channelMap(w1.a, k1.a, w2.a, k2.a),
+                           channelMap(w1.b, k1.b, w2.b, k2.b),
+                           channelMap(w1.c, k1.c, w2.c, k2.c)});
+}
+
+void adaptXyz(std::span<const ColorRecord> in, const AdaptationWhites& whites, std::int32_t method,
+              ColorRecord* out) {
+    adaptXyz(in, whites, method, out, hostIsa());
 }
 
 }  // namespace chromel
@@ -813,6 +1023,106 @@ ColorRecord* QelColor_Luv2Luv(const ColorRecord* in, uint32_t srcIlluminant, int
                               ColorRecord* out) noexcept {
     return QelColor_Luvs2Luvs(in, srcIlluminant, srcObserver, dstIlluminant, dstObserver, method, 1,
                               out);
+}
+
+// Unlimited Lab and LCh for the Munsell look-ups: the plain forms' whites, no limits.
+
+ColorRecord* QelColor_XYZs2Labs4Munsell(const ColorRecord* xyz, uint32_t illuminant,
+                                        int32_t observer, uint32_t count,
+                                        ColorRecord* lab) noexcept {
+    return runPlain(chromel::xyzToLabUnlimited, xyz, illuminant, observer, count, lab);
+}
+
+ColorRecord* QelColor_XYZ2Lab4Munsell(const ColorRecord* xyz, uint32_t illuminant, int32_t observer,
+                                      ColorRecord* lab) noexcept {
+    return QelColor_XYZs2Labs4Munsell(xyz, illuminant, observer, 1, lab);
+}
+
+ColorRecord* QelColor_Labs2XYZs4Munsell(const ColorRecord* lab, uint32_t illuminant,
+                                        int32_t observer, uint32_t count,
+                                        ColorRecord* xyz) noexcept {
+    return QelColor_Labs2XYZs(lab, illuminant, observer, count, xyz);
+}
+
+ColorRecord* QelColor_Lab2XYZ4Munsell(const ColorRecord* lab, uint32_t illuminant, int32_t observer,
+                                      ColorRecord* xyz) noexcept {
+    return QelColor_Labs2XYZs(lab, illuminant, observer, 1, xyz);
+}
+
+ColorRecord* QelColor_XYZs2LChs4Munsell(const ColorRecord* xyz, uint32_t illuminant,
+                                        int32_t observer, uint32_t count,
+                                        ColorRecord* lch) noexcept {
+    return runPlain(chromel::xyzToLchUnlimited, xyz, illuminant, observer, count, lch);
+}
+
+ColorRecord* QelColor_XYZ2LCh4Munsell(const ColorRecord* xyz, uint32_t illuminant, int32_t observer,
+                                      ColorRecord* lch) noexcept {
+    return QelColor_XYZs2LChs4Munsell(xyz, illuminant, observer, 1, lch);
+}
+
+ColorRecord* QelColor_LChs2XYZs4Munsell(const ColorRecord* lch, uint32_t illuminant,
+                                        int32_t observer, uint32_t count,
+                                        ColorRecord* xyz) noexcept {
+    return QelColor_LChs2XYZs(lch, illuminant, observer, count, xyz);
+}
+
+ColorRecord* QelColor_LCh2XYZ4Munsell(const ColorRecord* lch, uint32_t illuminant, int32_t observer,
+                                      ColorRecord* xyz) noexcept {
+    return QelColor_LChs2XYZs(lch, illuminant, observer, 1, xyz);
+}
+
+ColorRecord* QelColor_Labs2LChs4Munsell(const ColorRecord* lab, uint32_t count,
+                                        ColorRecord* lch) noexcept {
+    if (usable(lab, count, lch))
+        abiGuard([&] { chromel::labToLch(colours(lab, count), Limit::None, lch); });
+    return lch;
+}
+
+ColorRecord* QelColor_Lab2LCh4Munsell(const ColorRecord* lab, ColorRecord* lch) noexcept {
+    return QelColor_Labs2LChs4Munsell(lab, 1, lch);
+}
+
+ColorRecord* QelColor_LChs2Labs4Munsell(const ColorRecord* lch, uint32_t count,
+                                        ColorRecord* lab) noexcept {
+    if (usable(lch, count, lab))
+        abiGuard([&] { chromel::lchToLabUnlimited(colours(lch, count), lab); });
+    return lab;
+}
+
+ColorRecord* QelColor_LCh2Lab4Munsell(const ColorRecord* lch, ColorRecord* lab) noexcept {
+    return QelColor_LChs2Labs4Munsell(lch, 1, lab);
+}
+
+ColorRecord* QelColor_Labs2Labs4Munsell(const ColorRecord* in, uint32_t srcIlluminant,
+                                        int32_t srcObserver, uint32_t dstIlluminant,
+                                        int32_t dstObserver, int32_t method, uint32_t count,
+                                        ColorRecord* out) noexcept {
+    return adaptPlain(chromel::labToXyz, chromel::xyzToLabUnlimited, in, srcIlluminant, srcObserver,
+                      dstIlluminant, dstObserver, method, count, out);
+}
+
+ColorRecord* QelColor_Lab2Lab4Munsell(const ColorRecord* in, uint32_t srcIlluminant,
+                                      int32_t srcObserver, uint32_t dstIlluminant,
+                                      int32_t dstObserver, int32_t method,
+                                      ColorRecord* out) noexcept {
+    return QelColor_Labs2Labs4Munsell(in, srcIlluminant, srcObserver, dstIlluminant, dstObserver,
+                                      method, 1, out);
+}
+
+ColorRecord* QelColor_LChs2LChs4Munsell(const ColorRecord* in, uint32_t srcIlluminant,
+                                        int32_t srcObserver, uint32_t dstIlluminant,
+                                        int32_t dstObserver, int32_t method, uint32_t count,
+                                        ColorRecord* out) noexcept {
+    return adaptPlain(chromel::lchToXyz, chromel::xyzToLchUnlimited, in, srcIlluminant, srcObserver,
+                      dstIlluminant, dstObserver, method, count, out);
+}
+
+ColorRecord* QelColor_LCh2LCh4Munsell(const ColorRecord* in, uint32_t srcIlluminant,
+                                      int32_t srcObserver, uint32_t dstIlluminant,
+                                      int32_t dstObserver, int32_t method,
+                                      ColorRecord* out) noexcept {
+    return QelColor_LChs2LChs4Munsell(in, srcIlluminant, srcObserver, dstIlluminant, dstObserver,
+                                      method, 1, out);
 }
 
 }  // extern "C"

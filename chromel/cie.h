@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 
+#include "chromel/isa.h"
 #include "chromel/vector_math.h"
 #include "chromel32.h"
 
@@ -54,6 +55,12 @@ void luvToXyz(std::span<const ColorRecord> in, const PointRecord& white, const P
               ColorRecord* out);
 void labToLch(std::span<const ColorRecord> in, Limit limit, ColorRecord* out);
 void lchToLab(std::span<const ColorRecord> in, ColorRecord* out);
+// Lab and LCh with L* and C* never limited (the white and black still map exactly).
+void xyzToLabUnlimited(std::span<const ColorRecord> in, const PointRecord& white,
+                       const PointRecord& black, ColorRecord* out);
+void xyzToLchUnlimited(std::span<const ColorRecord> in, const PointRecord& white,
+                       const PointRecord& black, ColorRecord* out);
+void lchToLabUnlimited(std::span<const ColorRecord> in, ColorRecord* out);
 void xyzToYxy(std::span<const ColorRecord> in, ColorRecord* out);
 void yxyToXyz(std::span<const ColorRecord> in, ColorRecord* out);
 void xyzToPqr(std::span<const ColorRecord> in, std::int32_t method, ColorRecord* out);
@@ -68,6 +75,25 @@ struct AdaptationWhites {
 };
 void adaptXyz(std::span<const ColorRecord> in, const AdaptationWhites& whites, std::int32_t method,
               ColorRecord* out);
+
+// The same conversions on the build for `isa`, which the CPU must support; the forms
+// above run hostIsa()'s. All builds give the same bits.
+void xyzToLab(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa);
+void labToXyz(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa);
+void xyzToLch(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa);
+void lchToXyz(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa);
+void xyzToLuv(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa);
+void luvToXyz(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
+              ColorRecord* out, Isa isa);
+void labToLch(std::span<const ColorRecord> in, Limit limit, ColorRecord* out, Isa isa);
+void lchToLab(std::span<const ColorRecord> in, ColorRecord* out, Isa isa);
+void adaptXyz(std::span<const ColorRecord> in, const AdaptationWhites& whites, std::int32_t method,
+              ColorRecord* out, Isa isa);
 
 }  // namespace chromel
 

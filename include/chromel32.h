@@ -310,6 +310,361 @@ CHROMEL_API double QelColor_CalcDeltaE944Munsell(const ColorRecord* lab1, const 
 CHROMEL_API double QelColor_DefaultDeltaEFunc(const ColorRecord* lab1,
                                               const ColorRecord* lab2) QEL_NOEXCEPT;
 
+/* Munsell ----------------------------------------------------------------------------- */
+
+/* A built-in table of Munsell hue lines in CIELAB: values V = 1 ... 9 at L* = 10 V, 40 hues
+ * at 9 g degrees of the Munsell hue circle (g = 0 is 2.5R, then 5R, 7.5R, 10R, 2.5YR, ...
+ * through the families R, YR, Y, GY, G, BG, B, PB, P, RP; 10RP is last), 14 chromas at
+ * C* = 10, 20, ..., 140. Entry index = (V - 1) * 560 + g * 14 + (k - 1). The table is the same
+ * for every illuminant and observer; those arguments are accepted and not used.
+ *
+ * Hue circle: family n (0 = R ... 9 = RP) and step x give H = 36 n + 3.6 x - 9 degrees,
+ * wrapped into [0, 360); x is first brought into [0, 10), carrying whole tens into the
+ * family (n = -1 means RP). Conversely n = floor((H + 9) / 36) (10 is 0) and
+ * x = (H + 9 - 36 n) / 3.6.
+ *
+ * The functions returning int32_t give -1 on success and 0 otherwise (a neutral colour,
+ * a non-finite argument, an array that cannot be interpolated), writing nothing then, but
+ * for the chroma search, which writes a zero result. Null pointers write nothing. */
+
+/* Copies the 5040 table entries (L*, a*, b*, 0) into `table`; returns it. */
+CHROMEL_API ColorRecord* QelColor_GetMunsellLabData(uint32_t illuminant, int32_t observer,
+                                                    ColorRecord* table) QEL_NOEXCEPT;
+/* The 14 control points of hue angle *hue (degrees) at the L* of `lab`, at C* = 10 ... 140.
+ * Only count 14 is supported: any other is reported on the standard error stream and
+ * returns 0. Below L* 10 and above 90 the points are those of V = 1 or V = 9 with L* set to
+ * the lightness, limited to 0 ... 100. */
+CHROMEL_API int32_t QelColor_ExtractMunsellLabCPAryFromMusellHue(const double* hue,
+                                                                 const ColorRecord* lab,
+                                                                 uint32_t illuminant,
+                                                                 int32_t observer, uint32_t count,
+                                                                 ColorRecord* points) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractMunsellLabCPAryFromMusellVal(const double* step,
+                                                                 int32_t family,
+                                                                 const ColorRecord* lab,
+                                                                 uint32_t illuminant,
+                                                                 int32_t observer, uint32_t count,
+                                                                 ColorRecord* points) QEL_NOEXCEPT;
+/* The control points of the Munsell hue of `lab` at its lightness; 0 for a neutral colour
+ * (a*^2 and b*^2 both below 0.01). */
+CHROMEL_API int32_t QelColor_ExtractMunsellLabCPAryFromLab(const ColorRecord* lab,
+                                                           uint32_t illuminant, int32_t observer,
+                                                           uint32_t count,
+                                                           ColorRecord* points) QEL_NOEXCEPT;
+/* The point of CIELAB chroma *chroma along a control-point array (the first 13 of `count`
+ * points are used), with the first point's L*. A negative or non-finite chroma, one the
+ * search cannot reach, or an array whose rotated a* values are not strictly monotonic gives
+ * 0 and (0, 0, 0). */
+CHROMEL_API int32_t QelColor_ExtractLabFromMusellLabCPAryByChroma(const ColorRecord* points,
+                                                                  uint32_t count,
+                                                                  const double* chroma,
+                                                                  ColorRecord* lab) QEL_NOEXCEPT;
+/* Munsell hue angle H in degrees, [0, 360), of a Lab colour; 0 for a neutral colour. A colour
+ * above C* 135 is taken at C* 135. */
+CHROMEL_API int32_t QelColor_ExtractMusellHueFromLab(const ColorRecord* lab, uint32_t illuminant,
+                                                     int32_t observer, double* hue) QEL_NOEXCEPT;
+/* The same hue as family (0 ... 9) and step [0, 10). */
+CHROMEL_API int32_t QelColor_ExtractMusellValFromLab(const ColorRecord* lab, uint32_t illuminant,
+                                                     int32_t observer, double* step,
+                                                     uint32_t* family) QEL_NOEXCEPT;
+
+/* CIELAB and CIELCh without limits, for the Munsell look-ups: as the plain conversions with
+ * the illuminant's white and a zero black, but L* and C* are never limited (h still lies in
+ * 0 ... 2 pi, and 0 when C* is 0). Lab to Lab and LCh to LCh copy the colours when the
+ * illuminants are equal, else adapt in XYZ with the method as the plain forms do. */
+CHROMEL_API ColorRecord* QelColor_XYZs2Labs4Munsell(const ColorRecord* xyz, uint32_t illuminant,
+                                                    int32_t observer, uint32_t count,
+                                                    ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZ2Lab4Munsell(const ColorRecord* xyz, uint32_t illuminant,
+                                                  int32_t observer,
+                                                  ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Labs2XYZs4Munsell(const ColorRecord* lab, uint32_t illuminant,
+                                                    int32_t observer, uint32_t count,
+                                                    ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Lab2XYZ4Munsell(const ColorRecord* lab, uint32_t illuminant,
+                                                  int32_t observer,
+                                                  ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZs2LChs4Munsell(const ColorRecord* xyz, uint32_t illuminant,
+                                                    int32_t observer, uint32_t count,
+                                                    ColorRecord* lch) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_XYZ2LCh4Munsell(const ColorRecord* xyz, uint32_t illuminant,
+                                                  int32_t observer,
+                                                  ColorRecord* lch) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LChs2XYZs4Munsell(const ColorRecord* lch, uint32_t illuminant,
+                                                    int32_t observer, uint32_t count,
+                                                    ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LCh2XYZ4Munsell(const ColorRecord* lch, uint32_t illuminant,
+                                                  int32_t observer,
+                                                  ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Labs2LChs4Munsell(const ColorRecord* lab, uint32_t count,
+                                                    ColorRecord* lch) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Lab2LCh4Munsell(const ColorRecord* lab,
+                                                  ColorRecord* lch) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LChs2Labs4Munsell(const ColorRecord* lch, uint32_t count,
+                                                    ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LCh2Lab4Munsell(const ColorRecord* lch,
+                                                  ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Labs2Labs4Munsell(const ColorRecord* in, uint32_t srcIlluminant,
+                                                    int32_t srcObserver, uint32_t dstIlluminant,
+                                                    int32_t dstObserver, int32_t method,
+                                                    uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_Lab2Lab4Munsell(const ColorRecord* in, uint32_t srcIlluminant,
+                                                  int32_t srcObserver, uint32_t dstIlluminant,
+                                                  int32_t dstObserver, int32_t method,
+                                                  ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LChs2LChs4Munsell(const ColorRecord* in, uint32_t srcIlluminant,
+                                                    int32_t srcObserver, uint32_t dstIlluminant,
+                                                    int32_t dstObserver, int32_t method,
+                                                    uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API ColorRecord* QelColor_LCh2LCh4Munsell(const ColorRecord* in, uint32_t srcIlluminant,
+                                                  int32_t srcObserver, uint32_t dstIlluminant,
+                                                  int32_t dstObserver, int32_t method,
+                                                  ColorRecord* out) QEL_NOEXCEPT;
+/* Colour appearance (CIECAM02 JCh and Jab) ------------------------------------------ */
+
+/* Viewing conditions. Every call first rescales the white and the background so that the
+ * white's Y is 100, and writes back what that changes. */
+typedef struct ViewingConditions {
+    ColorRecord white;      /* adopted white X, Y, Z; the fourth double is not read */
+    ColorRecord background; /* only its Y is used; X and Z must not be negative */
+    double c;               /* surround exponent, 0.525 (dark) to 0.69 (average) */
+    double La;              /* luminance of the adapting field, cd/m2, > 0 */
+    double D;               /* degree of adaptation in [0, 1], or exactly -1.0: computed */
+} ViewingConditions;
+
+QEL_STATIC_ASSERT(sizeof(ViewingConditions) == 88, "ViewingConditions is 88 bytes");
+QEL_STATIC_ASSERT(offsetof(ViewingConditions, background) == 32, "background at byte 32");
+QEL_STATIC_ASSERT(offsetof(ViewingConditions, c) == 64, "c at byte 64");
+QEL_STATIC_ASSERT(offsetof(ViewingConditions, La) == 72, "La at byte 72");
+QEL_STATIC_ASSERT(offsetof(ViewingConditions, D) == 80, "D at byte 80");
+
+/* D computed from the surround and La. */
+#define QEL_DEGREE_OF_ADAPTATION_COMPUTED (-1.0)
+
+/* XYZ is relative to the white (Y = 1 for the white); h in radians. Invalid conditions write
+ * nothing; an invalid colour ends the array there, leaving it and all later outputs as they
+ * were. The fourth double of every output record is left untouched. */
+CHROMEL_API void QelColor_XYZs2JChs(const ColorRecord* xyz, ViewingConditions* conditions,
+                                    uint32_t count, ColorRecord* jch) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_XYZ2JCh(const ColorRecord* xyz, ViewingConditions* conditions,
+                                  ColorRecord* jch) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_JChs2XYZs(const ColorRecord* jch, ViewingConditions* conditions,
+                                    uint32_t count, ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_JCh2XYZ(const ColorRecord* jch, ViewingConditions* conditions,
+                                  ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_XYZs2Jabs(const ColorRecord* xyz, ViewingConditions* conditions,
+                                    uint32_t count, ColorRecord* jab) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_XYZ2Jab(const ColorRecord* xyz, ViewingConditions* conditions,
+                                  ColorRecord* jab) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_Jabs2XYZs(const ColorRecord* jab, ViewingConditions* conditions,
+                                    uint32_t count, ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_Jab2XYZ(const ColorRecord* jab, ViewingConditions* conditions,
+                                  ColorRecord* xyz) QEL_NOEXCEPT;
+/* Between the polar and rectangular forms; nothing is clamped. */
+CHROMEL_API void QelColor_Jabs2JChs(const ColorRecord* jab, uint32_t count,
+                                    ColorRecord* jch) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_Jab2JCh(const ColorRecord* jab, ColorRecord* jch) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_JChs2Jabs(const ColorRecord* jch, uint32_t count,
+                                    ColorRecord* jab) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_JCh2Jab(const ColorRecord* jch, ColorRecord* jab) QEL_NOEXCEPT;
+
+/* Grid interpolation ------------------------------------------------------------------- */
+
+/* A node of a grid cell: its position (x, y, z, w; w only in 4D cells) and its value
+ * (three or four components). A 3D cell is 8 nodes, index 4 ix + 2 iy + iz; a 4D cell is
+ * the 3D cell at the lower w followed by the one at the upper w (16 nodes). */
+typedef struct GridNode {
+    ColorRecord position;
+    ColorRecord value;
+} GridNode;
+
+QEL_STATIC_ASSERT(sizeof(GridNode) == 64, "GridNode is two colour records");
+QEL_STATIC_ASSERT(offsetof(GridNode, value) == 32, "the value follows the position");
+
+/* TriLinear is tetrahedral interpolation, Linear a chain of linear steps; names without a
+ * scheme are TriLinear. inDims and outDims are 3 or 4: other values write nothing and
+ * return -1, as do null pointers with a non-zero count. Three-component results get 0.0 as
+ * their fourth double. A zero edge takes the lower node along that axis. Returns 0. */
+CHROMEL_API int32_t QelColor_ExtractColors_TriLinear(int32_t inDims, int32_t outDims,
+                                                     const GridNode* cell,
+                                                     const ColorRecord* points, uint32_t count,
+                                                     ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_Linear(int32_t inDims, int32_t outDims,
+                                                  const GridNode* cell, const ColorRecord* points,
+                                                  uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors(int32_t inDims, int32_t outDims, const GridNode* cell,
+                                           const ColorRecord* points, uint32_t count,
+                                           ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_TriLinear_3D3D(const GridNode* cell,
+                                                          const ColorRecord* points, uint32_t count,
+                                                          ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_TriLinear_3D4D(const GridNode* cell,
+                                                          const ColorRecord* points, uint32_t count,
+                                                          ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_TriLinear_4D3D(const GridNode* cell,
+                                                          const ColorRecord* points, uint32_t count,
+                                                          ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_TriLinear_4D4D(const GridNode* cell,
+                                                          const ColorRecord* points, uint32_t count,
+                                                          ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_Linear_3D3D(const GridNode* cell,
+                                                       const ColorRecord* points, uint32_t count,
+                                                       ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_Linear_3D4D(const GridNode* cell,
+                                                       const ColorRecord* points, uint32_t count,
+                                                       ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_Linear_4D3D(const GridNode* cell,
+                                                       const ColorRecord* points, uint32_t count,
+                                                       ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_Linear_4D4D(const GridNode* cell,
+                                                       const ColorRecord* points, uint32_t count,
+                                                       ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_3D3D(const GridNode* cell, const ColorRecord* points,
+                                                uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_3D4D(const GridNode* cell, const ColorRecord* points,
+                                                uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_4D3D(const GridNode* cell, const ColorRecord* points,
+                                                uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_4D4D(const GridNode* cell, const ColorRecord* points,
+                                                uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+/* One point. */
+CHROMEL_API int32_t QelColor_ExtractColor_TriLinear(int32_t inDims, int32_t outDims,
+                                                    const GridNode* cell, const ColorRecord* point,
+                                                    ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor(int32_t inDims, int32_t outDims, const GridNode* cell,
+                                          const ColorRecord* point, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_Linear(int32_t inDims, int32_t outDims,
+                                                 const GridNode* cell, const ColorRecord* point,
+                                                 ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_TriLinear_3D3D(const GridNode* cell,
+                                                         const ColorRecord* point,
+                                                         ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_3D3D(const GridNode* cell, const ColorRecord* point,
+                                               ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_Linear_3D3D(const GridNode* cell,
+                                                      const ColorRecord* point,
+                                                      ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_TriLinear_3D4D(const GridNode* cell,
+                                                         const ColorRecord* point,
+                                                         ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_3D4D(const GridNode* cell, const ColorRecord* point,
+                                               ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_Linear_3D4D(const GridNode* cell,
+                                                      const ColorRecord* point,
+                                                      ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_TriLinear_4D3D(const GridNode* cell,
+                                                         const ColorRecord* point,
+                                                         ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_4D3D(const GridNode* cell, const ColorRecord* point,
+                                               ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_Linear_4D3D(const GridNode* cell,
+                                                      const ColorRecord* point,
+                                                      ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_TriLinear_4D4D(const GridNode* cell,
+                                                         const ColorRecord* point,
+                                                         ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_4D4D(const GridNode* cell, const ColorRecord* point,
+                                               ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_Linear_4D4D(const GridNode* cell,
+                                                      const ColorRecord* point,
+                                                      ColorRecord* out) QEL_NOEXCEPT;
+
+/* RGB spaces --------------------------------------------------------------------------- */
+
+/* XYZ on the Y = 1 scale; RGB on 0-255, unrounded. XYZ to RGB limits linear RGB to [0, 1]
+ * and writes 0.0 as the fourth double; RGB to XYZ leaves it alone. The forms without a
+ * gamma use 2.2. Return 0. */
+CHROMEL_API int32_t QelColor_XYZs2sRGBs2(const ColorRecord* xyz, double gamma, uint32_t count,
+                                         ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZs2AdobeRGBs2(const ColorRecord* xyz, double gamma, uint32_t count,
+                                             ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZs2WideGamutRGBs2(const ColorRecord* xyz, double gamma,
+                                                 uint32_t count, ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZs2sRGBs(const ColorRecord* xyz, uint32_t count,
+                                        ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZs2AdobeRGBs(const ColorRecord* xyz, uint32_t count,
+                                            ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZs2WideGamutRGBs(const ColorRecord* xyz, uint32_t count,
+                                                ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_sRGBs2XYZs2(const ColorRecord* rgb, double gamma, uint32_t count,
+                                      ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_AdobeRGBs2XYZs2(const ColorRecord* rgb, double gamma, uint32_t count,
+                                          ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_WideGamutRGBs2XYZs2(const ColorRecord* rgb, double gamma, uint32_t count,
+                                              ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_sRGBs2XYZs(const ColorRecord* rgb, uint32_t count,
+                                     ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_AdobeRGBs2XYZs(const ColorRecord* rgb, uint32_t count,
+                                         ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_WideGamutRGBs2XYZs(const ColorRecord* rgb, uint32_t count,
+                                             ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZ2sRGB(const ColorRecord* xyz, ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZ2AdobeRGB(const ColorRecord* xyz, ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZ2WideGamutRGB(const ColorRecord* xyz,
+                                              ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_sRGB2XYZ(const ColorRecord* rgb, ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_AdobeRGB2XYZ(const ColorRecord* rgb, ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_WideGamutRGB2XYZ(const ColorRecord* rgb, ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZ2sRGB2(const ColorRecord* xyz, double gamma,
+                                       ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZ2AdobeRGB2(const ColorRecord* xyz, double gamma,
+                                           ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZ2WideGamutRGB2(const ColorRecord* xyz, double gamma,
+                                               ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_sRGB2XYZ2(const ColorRecord* rgb, double gamma,
+                                    ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_AdobeRGB2XYZ2(const ColorRecord* rgb, double gamma,
+                                        ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_WideGamutRGB2XYZ2(const ColorRecord* rgb, double gamma,
+                                            ColorRecord* xyz) QEL_NOEXCEPT;
+
+/* Device colours ------------------------------------------------------------------------ */
+
+/* RGB and CMY are complements: out = 255 ((255 - in) / 255)^gamma per channel, a
+ * complement below 0 taken as 0. The fourth double is not written. Return 0. */
+CHROMEL_API int32_t QelColor_RGBs2CMYs(const ColorRecord* rgb, double gammaC, double gammaM,
+                                       double gammaY, uint32_t count,
+                                       ColorRecord* cmy) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_CMYs2RGBs(const ColorRecord* cmy, double gammaR, double gammaG,
+                                       double gammaB, uint32_t count,
+                                       ColorRecord* rgb) QEL_NOEXCEPT;
+/* Separation of CMY (0-255) into CMYK by tetrahedral interpolation in a cube built from
+ * the ratios (fractions of 255): p a single primary, k the black and t the total ink at
+ * the darkest corner, s a two-colour overprint. Results are limited to 0-255. Return 0;
+ * -1 for an empty array or a null pointer. */
+CHROMEL_API int32_t QelColor_CMYs2CMYKs(const ColorRecord* cmy, double p, double k, double s,
+                                        double t, uint32_t count, ColorRecord* cmyk) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_RGBs2CMYKs(const ColorRecord* rgb, double gammaC, double gammaM,
+                                        double gammaY, double p, double k, double s, double t,
+                                        uint32_t count, ColorRecord* cmyk) QEL_NOEXCEPT;
+/* CMYK ink total spread over C, M and Y; a total of 255 x inkRatio becomes 765. */
+CHROMEL_API void QelColor_CMYKs2CMYs(const ColorRecord* cmyk, double inkRatio, uint32_t count,
+                                     ColorRecord* cmy) QEL_NOEXCEPT;
+/* 255 (v / 255)^gamma per channel; negative values give 0. Returns 0. */
+CHROMEL_API int32_t QelColor_CMYKsGamma(const ColorRecord* cmyk, double gammaC, double gammaM,
+                                        double gammaY, double gammaK, uint32_t count,
+                                        ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_CMY2RGB(const ColorRecord* cmy, double gammaR, double gammaG,
+                                     double gammaB, ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_RGB2CMY(const ColorRecord* rgb, double gammaC, double gammaM,
+                                     double gammaY, ColorRecord* cmy) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_CMY2CMYK(const ColorRecord* cmy, double p, double k, double s,
+                                      double t, ColorRecord* cmyk) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_RGB2CMYK(const ColorRecord* rgb, double gammaC, double gammaM,
+                                      double gammaY, double p, double k, double s, double t,
+                                      ColorRecord* cmyk) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_CMYK2CMY(const ColorRecord* cmyk, double inkRatio,
+                                   ColorRecord* cmy) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_CMYKGamma(const ColorRecord* cmyk, double gammaC, double gammaM,
+                                       double gammaY, double gammaK, ColorRecord* out) QEL_NOEXCEPT;
+/* RGB (0-1) to XYZ matrix of the primaries and white (Y = 1 scale), nine doubles row by
+ * row. Adaptation 2, 3 or 4 then adapts from the white to destinationWhite, which is on
+ * the Y = 100 scale; any other type adapts nothing. */
+CHROMEL_API void QelColor_RGB2XYZMatrix(const PointRecord* red, const PointRecord* green,
+                                        const PointRecord* blue, const PointRecord* white,
+                                        const PointRecord* destinationWhite, int32_t adaptation,
+                                        double* matrix) QEL_NOEXCEPT;
+
 /* Extensions: colour temperature with Duv, colour rendering ------------------------- */
 
 /* Colour temperature by the nearest point of the Planckian locus in CIE 1960 (u, v), from

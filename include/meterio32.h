@@ -68,6 +68,13 @@ typedef union DeviceInfo {
         uint32_t physicalFilter; /* 0 unknown, 1 or 2 */
         uint32_t deviceKind;     /* 1 EyeOne, 2 EyeOneDisplay, 0 other */
     } eyeOne;
+    struct {
+        /* year, month, day, then three values the strip reader leaves as they were */
+        uint16_t firstDate[6];
+        uint16_t secondDate[6];
+        /* DTP41: the first and fifth are the instrument's numbers, the others 0xFFFFFFFF */
+        uint32_t numbers[6];
+    } strip;
     uint8_t bytes[552]; /* the largest driver record */
 } DeviceInfo;
 
@@ -89,6 +96,9 @@ QEL_STATIC_ASSERT(offsetof(MeasureParams, illumination) == 4, "illumination at b
 QEL_STATIC_ASSERT(offsetof(MeasureParams, colorSpace) == 12, "colorSpace at byte 12");
 QEL_STATIC_ASSERT(sizeof(((DeviceInfo*)0)->eyeOne) == 16, "EyeOne information is four words");
 QEL_STATIC_ASSERT(offsetof(ColorantDensityRecord, density) == 32, "densities follow the colour");
+QEL_STATIC_ASSERT(sizeof(((DeviceInfo*)0)->strip) == 48, "strip information is 48 bytes");
+QEL_STATIC_ASSERT(offsetof(DeviceInfo, strip.secondDate) == 12, "second date at byte 12");
+QEL_STATIC_ASSERT(offsetof(DeviceInfo, strip.numbers) == 24, "numbers at byte 24");
 
 /* Shared by every family --------------------------------------------------------------- */
 
@@ -175,9 +185,10 @@ METERIO_API uint32_t QelSpotReader_ScanEx(ReaderHandle handle, ProgressCallback 
                                           ColorantDensityRecord* both) QEL_NOEXCEPT;
 
 /* Monitor reader ---------------------------------------------------------------------- */
-/* Device codes: 0 EyeOne in emission, 3 the serial spot head, 4 the USB display instrument
- * (Kmsecs200.dll). Port name and baud rate serve the spot head only. Measurements start by
- * command; no button press is waited for. */
+/* Device codes: 0 EyeOne in emission, 1 the serial display colorimeter, 2 the serial display
+ * spectrometer, 3 the serial spot head, 4 the USB display instrument (Kmsecs200.dll). Port name
+ * and baud rate serve the serial instruments only. Measurements start by command; no button
+ * press is waited for. */
 
 /* Speed setting of the USB instrument (SetParamEx / GetParamEx): modes 0 to 4 take value 0,
  * mode 5 a value from 1 to 60. */
@@ -201,6 +212,27 @@ QEL_STATIC_ASSERT(sizeof(UsbInstrumentInfo) == 40, "UsbInstrumentInfo is ten wor
 QEL_STATIC_ASSERT(offsetof(UsbInstrumentInfo, firstNumber) == 32, "numbers in words 8 and 9");
 QEL_STATIC_ASSERT(sizeof(UsbInstrumentInfo) <= sizeof(DeviceInfo), "fits DeviceInfo");
 
+/* Device code 1, the serial display colorimeter: GetInfo clears all 552 bytes, then writes the
+ * ten blank-separated words of the instrument's status line, each NUL-terminated. */
+typedef struct DisplayColorimeterInfo {
+    uint8_t reserved[8];
+    char words[10][32];
+    uint8_t tail[224];
+} DisplayColorimeterInfo;
+
+/* Device code 2, the serial display spectrometer (SetParamEx / GetParamEx): integration time
+ * from 0.04 to 60.0 s; mode 0 the instrument chooses, 3 the time is fixed, 4 one measurement
+ * learns the instrument's own time and the given one is fixed when that is longer. */
+typedef struct IntegrationRecord {
+    double timeSeconds;
+    uint32_t mode;
+} IntegrationRecord;
+
+QEL_STATIC_ASSERT(sizeof(DisplayColorimeterInfo) == 552, "DisplayColorimeterInfo is 552 bytes");
+QEL_STATIC_ASSERT(offsetof(DisplayColorimeterInfo, words) == 8, "status words from byte 8");
+QEL_STATIC_ASSERT(sizeof(IntegrationRecord) == 16, "IntegrationRecord is a double and a word");
+QEL_STATIC_ASSERT(offsetof(IntegrationRecord, mode) == 8, "mode at byte 8");
+
 METERIO_API uint32_t QelMonitorReader_Open(uint8_t deviceCode, const char* portName,
                                            uint32_t baudRate, ProgressCallback progress,
                                            ReaderHandle* handle) QEL_NOEXCEPT;
@@ -220,9 +252,11 @@ METERIO_API uint32_t QelMonitorReader_SetParam(ReaderHandle handle,
                                                const MeasureParams* params) QEL_NOEXCEPT;
 METERIO_API uint32_t QelMonitorReader_GetParam(ReaderHandle handle,
                                                MeasureParams* params) QEL_NOEXCEPT;
-/* EyeOne fills 16 bytes, the spot head 128, the USB instrument a UsbInstrumentInfo. */
+/* EyeOne fills 16 bytes, the spot head 128, the USB instrument a UsbInstrumentInfo, the
+ * colorimeter a DisplayColorimeterInfo; 17 for the spectrometer. */
 METERIO_API uint32_t QelMonitorReader_GetInfo(ReaderHandle handle, DeviceInfo* info) QEL_NOEXCEPT;
-/* `params` is a SpeedSettingRecord for the USB instrument; 17 for the other devices. */
+/* `params` is a SpeedSettingRecord for the USB instrument, an IntegrationRecord for the
+ * spectrometer; 17 for the other devices. */
 METERIO_API uint32_t QelMonitorReader_SetParamEx(ReaderHandle handle, void* params) QEL_NOEXCEPT;
 METERIO_API uint32_t QelMonitorReader_GetParamEx(ReaderHandle handle, void* params) QEL_NOEXCEPT;
 /* `pressed` may be null; it receives 1 when the button was pressed. */
@@ -231,6 +265,91 @@ METERIO_API uint32_t QelMonitorReader_WaitForKeyInput(ReaderHandle handle,
                                                       uint8_t* pressed) QEL_NOEXCEPT;
 METERIO_API uint32_t QelMonitorReader_WaitForKeyInput2(ReaderHandle handle, uint8_t mode,
                                                        ProgressCallback progress) QEL_NOEXCEPT;
+
+/* Strip reader ------------------------------------------------------------------------ */
+/* Device codes: 0 the DTP41 on a serial port (null or empty name, rate 0: search every port
+ * and rate), 1 EyeOne in scanning mode. */
+
+/* The strip's layout; `patches` is the number of patches on it. DTP41: first 5 to 999,
+ * second 70 to 999, third at least 70, patches 1 to 100. EyeOne: first at most 10, second and
+ * third above 45, patches not 0. After Open: 0, 100, 100, 10. */
+typedef struct StripDefinitionRecord {
+    uint16_t first;
+    uint16_t second;
+    uint16_t third;
+    uint16_t patches;
+} StripDefinitionRecord;
+
+QEL_STATIC_ASSERT(sizeof(StripDefinitionRecord) == 8,
+                  "StripDefinitionRecord is four 16-bit fields");
+
+METERIO_API uint32_t QelStripReader_Open(uint8_t deviceCode, const char* portName,
+                                         uint32_t baudRate, ProgressCallback progress,
+                                         ReaderHandle* handle) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_Close(ReaderHandle handle) QEL_NOEXCEPT;
+/* Stored only when the instrument accepts it; otherwise 0x80000003 and the last one stays. */
+METERIO_API uint32_t QelStripReader_DefineStrip(
+    ReaderHandle handle, const StripDefinitionRecord* definition) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_CalibrateWhite(ReaderHandle handle,
+                                                   ProgressCallback progress) QEL_NOEXCEPT;
+/* Always 17 on an open reader. */
+METERIO_API uint32_t QelStripReader_CalibrateBlack(ReaderHandle handle) QEL_NOEXCEPT;
+/* Whole strips: at most `capacity` records are written and `count` (may be null) receives how
+ * many. The DTP41 waits for the user to pull a strip, then transfers it; EyeOne measures as many
+ * patches as the definition holds and fails with 0x80000007 when it sees another number. */
+METERIO_API uint32_t QelStripReader_ScanStripColorants(ReaderHandle handle, uint32_t capacity,
+                                                       ProgressCallback progress, uint32_t* count,
+                                                       ColorantRecord* results) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_ScanStripDensities(ReaderHandle handle, uint32_t capacity,
+                                                       ProgressCallback progress, uint32_t* count,
+                                                       DensityRecord* results) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_ScanStripEx(ReaderHandle handle, uint32_t capacity,
+                                                ProgressCallback progress, uint32_t* count,
+                                                ColorantDensityRecord* results) QEL_NOEXCEPT;
+/* DTP41 spectra: 31 values from 400 nm at 10 nm. */
+METERIO_API uint32_t QelStripReader_ScanStripSpectrums(ReaderHandle handle, uint32_t capacity,
+                                                       ProgressCallback progress, uint32_t* count,
+                                                       SpectrumRecord* results) QEL_NOEXCEPT;
+/* One patch (index from 0, below the defined patch count): read back from the next strip on the
+ * DTP41, measured at once on EyeOne. */
+METERIO_API uint32_t QelStripReader_ScanSpotColorant(ReaderHandle handle, uint32_t index,
+                                                     ProgressCallback progress,
+                                                     ColorantRecord* result) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_ScanSpotDensity(ReaderHandle handle, uint32_t index,
+                                                    ProgressCallback progress,
+                                                    DensityRecord* result) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_ScanSpotEx(ReaderHandle handle, uint32_t index,
+                                               ProgressCallback progress,
+                                               ColorantDensityRecord* result) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_ScanSpotSpectrum(ReaderHandle handle, uint32_t index,
+                                                     ProgressCallback progress,
+                                                     SpectrumRecord* result) QEL_NOEXCEPT;
+/* ScanStrip is ScanStripColorants, ScanStrip2 ScanStripDensities, ScanSpot ScanSpotColorant and
+ * ScanSpot2 ScanSpotDensity, under a second name. */
+METERIO_API uint32_t QelStripReader_ScanStrip(ReaderHandle handle, uint32_t capacity,
+                                              ProgressCallback progress, uint32_t* count,
+                                              ColorantRecord* results) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_ScanStrip2(ReaderHandle handle, uint32_t capacity,
+                                               ProgressCallback progress, uint32_t* count,
+                                               DensityRecord* results) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_ScanSpot(ReaderHandle handle, uint32_t index,
+                                             ProgressCallback progress,
+                                             ColorantRecord* result) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_ScanSpot2(ReaderHandle handle, uint32_t index,
+                                              ProgressCallback progress,
+                                              DensityRecord* result) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_SetParam(ReaderHandle handle,
+                                             const MeasureParams* params) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_GetParam(ReaderHandle handle,
+                                             MeasureParams* params) QEL_NOEXCEPT;
+/* The DTP41 fills the `strip` layout (48 bytes), EyeOne the `eyeOne` one. */
+METERIO_API uint32_t QelStripReader_GetInfo(ReaderHandle handle, DeviceInfo* info) QEL_NOEXCEPT;
+/* Waits without time-out until a strip has been read (DTP41) or the button pressed (EyeOne);
+ * `taken` (may be null) receives 1 when it was. */
+METERIO_API uint32_t QelStripReader_WaitForKeyInput(ReaderHandle handle, ProgressCallback progress,
+                                                    uint8_t* taken) QEL_NOEXCEPT;
+METERIO_API uint32_t QelStripReader_WaitForKeyInput2(ReaderHandle handle, uint8_t state,
+                                                     ProgressCallback progress) QEL_NOEXCEPT;
 
 #ifdef __cplusplus
 }

@@ -296,6 +296,12 @@ Result EyeOneDriver::setOption(const char* key, const char* value) {
     return map(EyeOneTable::S, m_api.setOption(key, value));
 }
 
+// Scanning finds the patches only with recognition on.
+Result EyeOneDriver::setModeOption(std::uint8_t mode) {
+    if (const Result r = setOption("MeasurementMode", kModeValues[mode]); r != Result::Ok) return r;
+    return mode == kEyeOneScanning ? setOption("Recognition", "yes") : Result::Ok;
+}
+
 Result EyeOneDriver::toOptions(const MeasureParams& params, Options& options) {
     options.densityStandard = toText(kDensityStandards, params.densityStandard, m_version);
     if (options.densityStandard == nullptr) return Result::BadDensityStandard;
@@ -331,8 +337,7 @@ Result EyeOneDriver::setParams(const MeasureParams& params) {
     Options options{};
     if (const Result r = toOptions(params, options); r != Result::Ok) return r;
     if (m_mode <= kEyeOneAmbient) {
-        if (const Result r = setOption("MeasurementMode", kModeValues[m_mode]); r != Result::Ok)
-            return r;
+        if (const Result r = setModeOption(m_mode); r != Result::Ok) return r;
     }
     return writeOptions(options);
 }
@@ -370,10 +375,7 @@ Result EyeOneDriver::switchMode(std::uint8_t mode) {
     if (mode > kEyeOneAmbient) return Result::OutOfRange;
     MeasureParams current{};
     if (const Result r = getParams(current); r != Result::Ok) return r;
-    if (const Result r = setOption("MeasurementMode", kModeValues[mode]); r != Result::Ok) return r;
-    if (mode == kEyeOneScanning) {
-        if (const Result r = setOption("Recognition", "yes"); r != Result::Ok) return r;
-    }
+    if (const Result r = setModeOption(mode); r != Result::Ok) return r;
     m_mode = mode;
     Options options{};
     if (const Result r = toOptions(current, options); r != Result::Ok) return r;

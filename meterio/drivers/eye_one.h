@@ -100,6 +100,7 @@ private:
     Result setOption(const char* key, const char* value);
     Result toOptions(const MeasureParams& params, Options& options);
     Result writeOptions(const Options& options);
+    Result setModeOption(std::uint8_t mode);
     Result switchMode(std::uint8_t mode);
     Result ensureMode(std::uint8_t mode);
     Result calibrateIn(std::uint8_t mode);

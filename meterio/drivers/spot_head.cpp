@@ -480,14 +480,14 @@ class SpotHeadDriver final : public Driver {
 public:
     Result open(const OpenArgs& args, Progress& progress) override {
         if (args.portName.size() >= serial::kPortNameSize) return Result::GeneralFailure;
-        return SpotHeadOpen(m_record, args.portName, args.baudRate, callback(progress));
+        return SpotHeadOpen(m_record, args.portName, args.baudRate, serial::callbackOf(progress));
     }
 
     Result close() override { return SpotHeadClose(m_record); }
 
     Result calibrateWhite(const CalibrateRequest& request, Progress& progress) override {
         return SpotHeadCalibrate(m_record, request.whiteStep, request.secondStep,
-                                 callback(progress));
+                                 serial::callbackOf(progress));
     }
 
     Result setParams(const MeasureParams& params) override {
@@ -506,31 +506,28 @@ public:
     }
 
     Result readValues(const ReadRequest& request, Progress& progress, void* records) override {
-        return SpotHeadMeasure(m_record, request.mode, request.kind, callback(progress),
+        return SpotHeadMeasure(m_record, request.mode, request.kind, serial::callbackOf(progress),
                                static_cast<double*>(records));
     }
 
     Result readSpectra(const ReadRequest& request, Progress& progress,
                        SpectrumRecord* spectrum) override {
-        return SpotHeadMeasureSpectrum(m_record, request.mode, callback(progress), *spectrum);
+        return SpotHeadMeasureSpectrum(m_record, request.mode, serial::callbackOf(progress),
+                                       *spectrum);
     }
 
     Result waitForKey(const WaitRequest& request, Progress& progress,
                       std::uint8_t* pressed) override {
         return SpotHeadWaitKey(m_record, request.timeoutMs, request.callbackValue,
-                               callback(progress), pressed);
+                               serial::callbackOf(progress), pressed);
     }
 
     Result waitForKeyState(const WaitRequest& request, Progress& progress) override {
         return SpotHeadWaitKeyState(m_record, request.timeoutMs, request.callbackValue,
-                                    request.mode, callback(progress));
+                                    request.mode, serial::callbackOf(progress));
     }
 
 private:
-    static serial::Callback callback(Progress& progress) {
-        return [&progress](std::int32_t value) { return progress.report(value); };
-    }
-
     SpotHeadRecord m_record;
 };
 

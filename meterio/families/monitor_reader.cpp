@@ -1,5 +1,8 @@
 // Monitor reader family: light emitted by a display, measured on command by EyeOne in emission
-// (0), the serial spot head (3) and the USB display instrument (4).
+// (0), the serial display colorimeter (1) and spectrometer (2), the serial spot head (3) and the
+// USB display instrument (4).
+#include "meterio/drivers/display_colorimeter.h"
+#include "meterio/drivers/display_spectrometer.h"
 #include "meterio/drivers/eye_one.h"
 #include "meterio/drivers/kmsecs200.h"
 #include "meterio/drivers/spot_head.h"
@@ -13,10 +16,10 @@ namespace {
 
 constexpr Family kFamily = Family::Monitor;
 
-// Codes 1 and 2, the serial display colorimeter and spectrometer, are not served yet: their
-// Open answers GeneralFailure like any unknown code.
 constexpr DriverEntry kDrivers[] = {
     {0, &EyeOneDriver::make, kEyeOneEmission},
+    {1, &makeDisplayColorimeterDriver, 0},
+    {2, &makeDisplaySpectrometerDriver, 0},
     {3, &makeSpotHeadDriver, 0},
     {4, &makeKmsecsDriver, 0},
 };

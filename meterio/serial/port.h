@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "meterio/frame/progress.h"
 #include "meterio/frame/result.h"
 #include "platform/serial_port.h"
 
@@ -22,6 +23,10 @@ using Port = std::unique_ptr<platform::SerialPort>;
 using PortList = std::vector<std::string>;
 // The poll / idle callback of the serial layer; an empty function never stops anything.
 using Callback = std::function<std::int32_t(std::int32_t)>;
+// The caller's progress callback as a serial-layer callback; `progress` must outlive it.
+inline Callback callbackOf(Progress& progress) {
+    return [&progress](std::int32_t value) { return progress.report(value); };
+}
 
 // Drivers keep port names in 32-byte buffers; longer names are refused.
 inline constexpr std::size_t kPortNameSize = 32;
@@ -69,6 +74,8 @@ inline constexpr std::uint32_t kKindLpt = 2;
 bool SerialEnumPorts(std::uint32_t kinds, PortList& list);
 // Opens a port by name; `port` is reset on failure.
 bool SerialOpen(std::string_view name, Port& port);
+// How a driver opens a port by name: SerialOpen, or a test's stand-in.
+using PortOpener = std::function<bool(std::string_view name, Port& port)>;
 // Closes and releases the port; false when there was none or the system refused.
 bool SerialClose(Port& port);
 // Reads one byte per call, at most `maxCount`, stopping when nothing has arrived or at the

@@ -51,6 +51,7 @@ struct Config {
     std::string serial;
     std::string filter;
     std::int32_t samples = 1;
+    std::int32_t stripPatches = 10;                        // patches of a scanning measurement
     std::optional<sim::AmbientSpectrum> light;             // null: the source could not be read
     std::optional<std::chrono::milliseconds> buttonDelay;  // null: never pressed by itself
     std::map<std::string, std::int32_t> errors;
@@ -65,6 +66,7 @@ struct Config {
         c.serial = env("QEL_SIM_EYEONE_SERIAL", "104562");
         c.filter = env("QEL_SIM_EYEONE_FILTER", "1");
         c.samples = std::atoi(env("QEL_SIM_EYEONE_SAMPLES", "1").c_str());
+        c.stripPatches = std::atoi(env("QEL_SIM_EYEONE_STRIP_PATCHES", "10").c_str());
         c.light = sim::ambientSpectrum(env("QEL_SIM_EYEONE_SOURCE", "D65"),
                                        std::atof(env("QEL_SIM_EYEONE_LUX", "500").c_str()));
         const std::string button = env("QEL_SIM_EYEONE_BUTTON", "never");
@@ -202,7 +204,11 @@ SIM_EXPORT std::int32_t I1_TriggerMeasurement() {
     if (const auto code = in.enter("I1_TriggerMeasurement")) return *code;
     if (!in.config.light) return kDeviceError;
     in.measuredMode = in.options["MeasurementMode"];
-    in.available = in.config.samples;
+    // A scan finds its patches only with recognition on.
+    if (in.measuredMode == "ScanningReflectance")
+        in.available = in.options["Recognition"] == "yes" ? in.config.stripPatches : 0;
+    else
+        in.available = in.config.samples;
     return kOk;
 }
 

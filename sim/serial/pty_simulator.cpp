@@ -1,6 +1,7 @@
 // The pty simulator loop: collect request lines, apply faults, write replies.
 #include "sim/serial/pty_simulator.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <random>
@@ -45,6 +46,41 @@ void PtySimulator::send(std::string_view bytes) {
     m_master.write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
 
+void PtySimulator::sendAfter(std::string bytes, std::uint32_t afterMs) {
+    std::lock_guard lock(m_mutex);
+    m_timed.emplace_back(std::chrono::steady_clock::now() + std::chrono::milliseconds(afterMs),
+                         std::move(bytes));
+}
+
+void PtySimulator::cancelTimedSends() {
+    std::lock_guard lock(m_mutex);
+    m_timed.clear();
+}
+
+std::uint32_t PtySimulator::sendDue() {
+    constexpr std::uint32_t kTurnMs = 5;
+    std::vector<std::string> due;
+    std::uint32_t nextMs = kTurnMs;
+    {
+        std::lock_guard lock(m_mutex);
+        const TimePoint now = std::chrono::steady_clock::now();
+        for (auto it = m_timed.begin(); it != m_timed.end();) {
+            if (it->first <= now) {
+                due.push_back(std::move(it->second));
+                it = m_timed.erase(it);
+                continue;
+            }
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(it->first - now).count();
+            nextMs = std::min<std::uint32_t>(nextMs, static_cast<std::uint32_t>(left) + 1);
+            ++it;
+        }
+    }
+    for (const std::string& bytes : due)
+        send(bytes);
+    return nextMs;
+}
+
 std::uint32_t PtySimulator::lineBaudRate() const {
     std::lock_guard lock(m_writeMutex);
     return m_master.baudRate();
@@ -64,7 +100,9 @@ void PtySimulator::run() {
     std::string pending;
     std::uint8_t buffer[256];
     while (m_running) {
-        if (!m_master.waitReadable(5)) continue;
+        const std::uint32_t waitMs = sendDue();
+        if (!m_master.isOpen()) return;
+        if (!m_master.waitReadable(waitMs)) continue;
         std::size_t count = 0;
         if (!m_master.read(buffer, sizeof buffer, count) || count == 0) continue;
         pending.append(reinterpret_cast<const char*>(buffer), count);
@@ -96,6 +134,8 @@ void PtySimulator::handle(const std::string& request) {
     const bool inReply = planned.fault == Fault::WrongNumber || planned.fault == Fault::ErrorStatus;
     std::string reply =
         m_instrument.answer(request, inReply ? planned.fault : Fault::None, planned.value);
+    for (Unsolicited& later : m_instrument.unsolicited())
+        sendAfter(std::move(later.bytes), later.afterMs);
     if (reply.empty()) return;
 
     switch (planned.fault) {
@@ -117,6 +157,32 @@ void PtySimulator::handle(const std::string& request) {
         case Fault::Delay:
             std::this_thread::sleep_for(std::chrono::milliseconds(planned.value));
             break;
+        case Fault::GarbleLine:
+        case Fault::DropLine:
+        case Fault::CutLines: {
+            std::vector<std::string> lines;
+            for (std::size_t begin = 0; begin < reply.size();) {
+                const std::size_t end = reply.find(m_terminator, begin);
+                const std::size_t next =
+                    end == std::string::npos ? reply.size() : end + m_terminator.size();
+                lines.push_back(reply.substr(begin, next - begin));
+                begin = next;
+            }
+            if (planned.fault == Fault::GarbleLine && planned.value < lines.size()) {
+                std::string& line = lines[planned.value];
+                for (std::size_t i = 0; i < line.size() && line[i] != m_terminator.front(); ++i)
+                    line[i] = "#@%&*?!~^"[i % 9];
+            } else if (planned.fault == Fault::DropLine && planned.value >= 1 &&
+                       planned.value <= lines.size()) {
+                lines.erase(lines.end() - static_cast<long>(planned.value));
+            } else if (planned.fault == Fault::CutLines && planned.value < lines.size()) {
+                lines.resize(planned.value);
+            }
+            reply.clear();
+            for (const std::string& line : lines)
+                reply += line;
+            break;
+        }
         case Fault::HangUp: {
             reply.resize(reply.size() / 2);
             send(reply);

@@ -5,12 +5,14 @@
 #define SIM_SERIAL_PTY_SIMULATOR_H
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/serial_port.h"
@@ -26,6 +28,9 @@ enum class Fault {
     ErrorStatus,  // the reply's status field carries the fault's value
     Delay,        // the reply comes after the fault's value in milliseconds
     HangUp,       // the first half of the reply, then the line closes
+    GarbleLine,   // line `value` (from 0) of the reply is replaced by noise, CR LF kept
+    DropLine,     // line `value` counted from the end (1 = the last) is left out
+    CutLines,     // only the first `value` lines of the reply, then silence
 };
 
 struct FaultSpec {
@@ -35,6 +40,12 @@ struct FaultSpec {
     bool sticky = false;        // applies to every matching request, not just the next
 };
 
+// Output an instrument sends on its own, `afterMs` after the answer that announced it.
+struct Unsolicited {
+    std::string bytes;
+    std::uint32_t afterMs = 0;
+};
+
 // An instrument that answers one request line (terminator removed) with reply text.
 class LineInstrument {
 public:
@@ -42,6 +53,8 @@ public:
     // The whole reply including its terminator; empty for no reply. `fault` is None,
     // WrongNumber or ErrorStatus (with `value`); the simulator carries out the others.
     virtual std::string answer(std::string_view request, Fault fault, std::uint32_t value) = 0;
+    // Called after every answer: output to send later without a request.
+    virtual std::vector<Unsolicited> unsolicited() { return {}; }
 };
 
 class PtySimulator {
@@ -63,6 +76,10 @@ public:
     void clearFaults();
     // Writes raw bytes to the port's user at once (unsolicited output).
     void send(std::string_view bytes);
+    // Writes `bytes` from the answering thread once `afterMs` have passed.
+    void sendAfter(std::string bytes, std::uint32_t afterMs);
+    // Drops the timed sends not made yet.
+    void cancelTimedSends();
     // Request lines received so far (including ignored ones).
     std::vector<std::string> requests() const;
     std::size_t requestCount() const;
@@ -70,8 +87,12 @@ public:
     std::uint32_t lineBaudRate() const;
 
 private:
+    using TimePoint = std::chrono::steady_clock::time_point;
+
     void run();
     void handle(const std::string& request);
+    // Makes the timed sends that are due; returns the milliseconds to the next one (at most 5).
+    std::uint32_t sendDue();
 
     LineInstrument& m_instrument;
     std::uint32_t m_baudRate;
@@ -83,6 +104,7 @@ private:
     mutable std::mutex m_mutex;
     std::deque<FaultSpec> m_faults;
     std::vector<std::string> m_requests;
+    std::vector<std::pair<TimePoint, std::string>> m_timed;  // guarded by m_mutex
     // Held by other threads using m_master while the answering thread runs, and by that thread
     // when it closes the line on a hang-up.
     mutable std::mutex m_writeMutex;

@@ -16,6 +16,8 @@ class ScriptedPort final : public platform::SerialPort {
 public:
     // Bytes the port will deliver, in order.
     void feed(std::string_view bytes) { m_input.insert(m_input.end(), bytes.begin(), bytes.end()); }
+    // Bytes the port delivers once the next write has been made: one entry per write, in order.
+    void answerWrite(std::string_view bytes) { m_answers.emplace_back(bytes); }
     // Reads fail once this many more bytes have been delivered (negative: never).
     void failReadsAfter(long bytes) { m_failAfter = bytes; }
     void failWrites(bool fail) { m_failWrites = fail; }
@@ -39,6 +41,10 @@ public:
         if (m_failWrites) return false;
         m_written.append(reinterpret_cast<const char*>(data), length);
         written = length;
+        if (!m_answers.empty()) {
+            feed(m_answers.front());
+            m_answers.pop_front();
+        }
         return true;
     }
     bool waitReadable(std::uint32_t) override { return !m_input.empty(); }
@@ -62,6 +68,7 @@ public:
 
 private:
     std::deque<char> m_input;
+    std::deque<std::string> m_answers;
     std::string m_written;
     long m_failAfter = -1;
     bool m_failWrites = false;

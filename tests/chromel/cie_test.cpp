@@ -75,6 +75,12 @@ TEST(CieAgainstLittleCms, XyzToLabAndBack) {
     std::vector<ColorRecord> lab(s.xyz.size()), xyz(s.lab.size());
     QelColor_XYZs2LabsRaw(s.xyz.data(), &w, &kZero, s.xyz.size(), lab.data());
     QelColor_Labs2XYZsRaw(s.lab.data(), &w, &kZero, s.lab.size(), xyz.data());
+    // The unlimited forms agree wherever no limit acts, as on these colours.
+    std::vector<ColorRecord> labM(s.xyz.size()), xyzM(s.lab.size());
+    QelColor_XYZs2Labs4Munsell(s.xyz.data(), QEL_ILLUMINANT_D50, 2, s.xyz.size(), labM.data());
+    QelColor_Labs2XYZs4Munsell(s.lab.data(), QEL_ILLUMINANT_D50, 2, s.lab.size(), xyzM.data());
+    EXPECT_EQ(std::memcmp(labM.data(), lab.data(), lab.size() * sizeof(ColorRecord)), 0);
+    EXPECT_EQ(std::memcmp(xyzM.data(), xyz.data(), xyz.size() * sizeof(ColorRecord)), 0);
     for (std::size_t i = 0; i < s.xyz.size(); ++i) {
         const cmsCIEXYZ in{s.xyz[i].v[0], s.xyz[i].v[1], s.xyz[i].v[2]};
         cmsCIELab ref;

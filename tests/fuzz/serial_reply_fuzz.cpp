@@ -3,6 +3,7 @@
 // picks the target; the rest is what the line delivers. Buffers are heap blocks of their exact
 // size so that a read or write past them is caught by AddressSanitizer.
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -10,11 +11,15 @@
 #include <string_view>
 #include <vector>
 
+#include "meterio/drivers/display_colorimeter.h"
+#include "meterio/drivers/display_spectrometer.h"
+#include "meterio/drivers/dtp41.h"
 #include "meterio/drivers/kmsecs200.h"
 #include "meterio/drivers/spot_head.h"
 #include "meterio/serial/exchange.h"
 #include "meterio/serial/spot_protocol.h"
 #include "sim/serial/scripted_port.h"
+#include "tests/support/stand_in_port.h"
 
 namespace {
 
@@ -183,6 +188,189 @@ void fuzzUsbInstrument(std::uint8_t control, std::string_view line) {
     }
     (void)driver->close();
 }
+
+// DTP41: every answer parser over an exact copy of the line.
+void fuzzDtp41Parsers(std::uint8_t control, std::string_view line) {
+    namespace dtp41 = meterio::dtp41;
+    std::vector<char> exact(line.begin(), line.end());
+    const std::string_view view(exact.data(), exact.size());
+    (void)dtp41::answerOk(view);
+    (void)dtp41::leadingHex(view);
+    (void)dtp41::leadingDecimal(view);
+    (void)dtp41::errorQueryResult(view);
+    (void)dtp41::dateAt(view, control & 0x1F);
+    std::vector<double> values(1 + control % dtp41::kSpectrumValues);
+    (void)dtp41::parseLine(view, values);
+    const std::uint32_t capacity = control & 0x3F;
+    auto out = std::make_unique<double[]>(capacity * 4 + 1);
+    const std::size_t perLine = control & 0x80 ? dtp41::kSpectrumValues : 3 + ((control >> 6) & 1);
+    (void)dtp41::parseTransfer(view, perLine, capacity,
+                               [&](std::uint32_t i, std::span<const double> v) {
+                                   if (i >= capacity) __builtin_trap();
+                                   out[i * 4] = v[0];
+                               });
+}
+
+// DTP41: each operation over a port whose answers come one per command, split at 0xFF bytes,
+// with a fuzzed capacity and result buffers of exactly that size.
+void fuzzDtp41(std::uint8_t control, std::uint8_t capacityByte, std::string_view line) {
+    SteppingClock clock;
+    meterio::Dtp41Record record;
+    record.clock = &clock;
+    auto port = std::make_unique<sim::ScriptedPort>();
+    for (std::size_t begin = 0; begin <= line.size();) {
+        const std::size_t end = std::min(line.find('\xFF', begin), line.size());
+        port->answerWrite(line.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    if (control & 0x80) port->failReadsAfter(capacityByte);
+    record.port = std::move(port);
+    record.colorSpace = control & 0x40 ? METERIO_CS_XYZ : METERIO_CS_LAB;
+    const serial::Callback poll = [](std::int32_t) { return 0; };
+    const std::uint32_t capacity = capacityByte % 128;
+    const std::uint32_t kind = (control >> 4) & 3;
+    std::uint32_t count = 0;
+    switch (control & 0x0F) {
+        case 0:
+            (void)meterio::Dtp41Initialise(record, poll);
+            break;
+        case 1:
+            (void)meterio::Dtp41ErrorQuery(record);
+            break;
+        case 2:
+            (void)meterio::Dtp41DefineStrip(record, {5, 70, 70, capacityByte});
+            break;
+        case 3:
+            (void)meterio::Dtp41SetParam(record, {4, 23, 10, METERIO_CS_XYZ});
+            break;
+        case 4: {
+            MeasureParams params{};
+            (void)meterio::Dtp41GetParam(record, params);
+            break;
+        }
+        case 5: {
+            auto info = std::make_unique<meterio::StripInfoRecord>();
+            (void)meterio::Dtp41GetInfo(record, *info);
+            break;
+        }
+        case 6:
+            (void)meterio::Dtp41CalibrateWhite(record, poll);
+            break;
+        case 7: {
+            std::uint8_t taken = 0;
+            (void)meterio::Dtp41WaitReading(record, 3000, 0, -1, 1000, poll, &taken);
+            break;
+        }
+        case 8:
+            (void)meterio::Dtp41WaitReadingState(record, meterio::kNoTimeout, 0, 0, 0,
+                                                 capacityByte & 1, poll);
+            break;
+        case 9:
+        case 10: {
+            const std::size_t doubles = kind == 2 ? 8 : 4;
+            auto results = std::make_unique<double[]>(capacity * doubles);
+            (void)meterio::Dtp41ScanStrip(record, kind, capacity, poll, &count, results.get());
+            break;
+        }
+        case 11: {
+            auto spectra = std::make_unique<SpectrumRecord[]>(capacity);
+            (void)meterio::Dtp41ScanStripSpectra(record, capacity, poll, &count, spectra.get());
+            break;
+        }
+        case 12:
+        case 13: {
+            auto result = std::make_unique<double[]>(kind == 2 ? 8 : 4);
+            (void)meterio::Dtp41ReadPatch(record, kind, capacity, capacityByte >> 1, poll,
+                                          result.get());
+            break;
+        }
+        default: {
+            auto spectrum = std::make_unique<SpectrumRecord>();
+            (void)meterio::Dtp41ReadPatchSpectrum(record, capacity, capacityByte >> 1, poll,
+                                                  *spectrum);
+            break;
+        }
+    }
+}
+
+// The serial display instruments: their parsers over an exact copy of the line, then open and
+// one operation over a line whose answers come one per command, split at 0xFF bytes.
+void fuzzDisplayParsers(std::string_view line) {
+    std::vector<char> exact(line.begin(), line.end());
+    const std::string_view view(exact.data(), exact.size());
+    namespace cm = meterio::colorimeter;
+    namespace sp = meterio::spectrometer;
+    const cm::ReplyLines lines = cm::splitLines(view);
+    for (const char* command : {"H1", "F1&Z", "Z", "S3&Z"})
+        (void)cm::checkReply(lines.view(), command);
+    (void)cm::parseReading(view);
+    DisplayColorimeterInfo info{};
+    (void)cm::splitStatus(view, info);
+    (void)sp::checkReply(view, true);
+    (void)sp::checkReply(view, false);
+    (void)sp::learnedTime(view);
+    (void)sp::stateFlag(view);
+    (void)sp::stateObserverIndex(view);
+    std::array<double, sp::kBlockValues> values{};
+    (void)sp::readNumbers(view, values);
+}
+
+void fuzzDisplay(bool spectrometer, std::uint8_t control, std::string_view line) {
+    testsupport::StepClock clock(97);
+    testsupport::StandInLine stand;
+    for (std::size_t begin = 0; begin <= line.size();) {
+        const std::size_t end = std::min(line.find('\xFF', begin), line.size());
+        stand.script.answerWrite(line.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    if (control & 0x80) stand.script.failReadsAfter(control & 0x3F);
+    const std::unique_ptr<meterio::Driver> driver =
+        spectrometer ? meterio::makeDisplaySpectrometerDriver(clock, stand.opener())
+                     : meterio::makeDisplayColorimeterDriver(clock, stand.opener());
+    meterio::Progress progress(nullptr);
+    meterio::OpenArgs args;
+    args.portName = "COM1";
+    args.baudRate = (control & 0x40) ? 0 : 9600;
+    (void)driver->open(args, progress);
+    switch (control & 0x07) {
+        case 0: {
+            auto record = std::make_unique<ColorantRecord>();
+            (void)driver->readValues(meterio::ReadRequest{}, progress, record.get());
+            break;
+        }
+        case 1: {
+            auto spectrum = std::make_unique<SpectrumRecord>();
+            (void)driver->readSpectra(meterio::ReadRequest{}, progress, spectrum.get());
+            break;
+        }
+        case 2:
+            (void)driver->calibrateBlack(progress);
+            break;
+        case 3: {
+            auto info = std::make_unique<DeviceInfo>();
+            (void)driver->getInfo(*info);
+            break;
+        }
+        case 4: {
+            MeasureParams params{};
+            (void)driver->getParams(params);
+            (void)driver->setParams(MeasureParams{4, 6, 10, METERIO_CS_YXY});
+            break;
+        }
+        case 5: {
+            // A learning measurement.
+            IntegrationRecord integration{0.04, 4};
+            (void)driver->setParamsEx(&integration);
+            auto record = std::make_unique<ColorantRecord>();
+            (void)driver->readValues(meterio::ReadRequest{}, progress, record.get());
+            break;
+        }
+        default:
+            break;
+    }
+    (void)driver->close();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -190,7 +378,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t selector = data[0];
     const std::uint8_t control = data[1];
     const std::string_view line(reinterpret_cast<const char*>(data + 2), size - 2);
-    switch (selector % 4) {
+    switch (selector % 8) {
         case 0:
             fuzzExchange(control, line);
             break;
@@ -200,8 +388,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 2:
             fuzzSpotHead(control, line);
             break;
-        default:
+        case 3:
             fuzzUsbInstrument(control, line);
+            break;
+        case 4:
+            fuzzDtp41Parsers(control, line);
+            break;
+        case 5:
+            if (!line.empty())
+                fuzzDtp41(control, static_cast<std::uint8_t>(line[0]), line.substr(1));
+            break;
+        case 6:
+            fuzzDisplayParsers(line);
+            break;
+        default:
+            fuzzDisplay(control & 0x08, control, line);
             break;
     }
     return 0;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "meterio/drivers/cscmtlib.h"
+#include "meterio/drivers/dtp41.h"
 #include "meterio/drivers/eye_one.h"
 #include "meterio/drivers/kmsecs200.h"
 #include "meterio/drivers/spot_head.h"
@@ -15,6 +16,7 @@
 #include "platform/module.h"
 #include "sim/cscmtlib/sim_cscmtlib.h"
 #include "sim/kmsecs200/sim_kmsecs200.h"
+#include "sim/serial/dtp41_sim.h"
 #include "sim/serial/pty_simulator.h"
 #include "sim/serial/spot_head_sim.h"
 
@@ -38,11 +40,13 @@ struct CscmtlibBench final : Bench {
     }
 };
 
-struct SpotHeadBench final : Bench {
-    sim::SpotHeadSim head;
-    sim::PtySimulator pty{head};
+// A serial instrument on a pseudo-terminal listed as COM101.
+template <typename Instrument>
+struct PtyBench final : Bench {
+    Instrument instrument;
+    sim::PtySimulator pty{instrument};
     std::unique_ptr<sim::SerialPortsEnvironment> env;
-    SpotHeadBench() {
+    PtyBench() {
         if (pty.start())
             env = std::make_unique<sim::SerialPortsEnvironment>(
                 std::vector<std::string>{pty.devicePath()});
@@ -87,7 +91,7 @@ const DriverRow kDrivers[] = {
      "COM101:",
      9600,
      128,
-     &bench<SpotHeadBench>},
+     &bench<PtyBench<sim::SpotHeadSim>>},
     {"USB instrument",
      Family::Monitor,
      {4, &makeKmsecsDriver, 0},
@@ -95,6 +99,13 @@ const DriverRow kDrivers[] = {
      0,
      sizeof(UsbInstrumentInfo),
      &bench<KmsecsBench>},
+    {"DTP41",
+     Family::Strip,
+     {0, &makeDtp41Driver, 0},
+     "COM101:",
+     9600,
+     48,
+     &bench<PtyBench<sim::Dtp41Sim>>},
 };
 
 // The real driver of the row, whose close reports a failure after doing its work.

@@ -94,8 +94,8 @@ TEST_F(EyeOneDriverTest, SpotReadSwitchesBackToReflectanceBeforeWaiting) {
 }
 
 TEST_F(EyeOneDriverTest, ScanningReadsUpToTheLimitAndReportsTheSampleCount) {
+    sim.configure("STRIP_PATCHES", "3");
     ASSERT_EQ(open(kEyeOneScanning), Result::Ok);
-    sim.configure("SAMPLES", "3");
     DensityRecord densities[3];
     for (auto& d : densities)
         d.values[0] = -1.0;

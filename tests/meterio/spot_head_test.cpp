@@ -9,30 +9,14 @@
 
 #include "sim/serial/pty_simulator.h"
 #include "sim/serial/spot_head_sim.h"
+#include "tests/support/fast_clock.h"
 
 using meterio::Result;
 using sim::Fault;
 
 namespace {
 
-// Runs the driver's clock faster than real time, so that its 3 s reply time-outs pass in half
-// a second (and a silent probe port costs less), while a loaded machine still answers in time.
-class FastClock final : public platform::Clock {
-public:
-    explicit FastClock(int speedUp = 6) : m_speedUp(speedUp) {}
-    std::uint32_t tickMs() override {
-        const auto elapsed = std::chrono::steady_clock::now() - m_start;
-        return static_cast<std::uint32_t>(
-            std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() * m_speedUp /
-            1000);
-    }
-    void sleepMs(std::uint32_t) override {}
-    void beep() override {}
-
-private:
-    int m_speedUp;
-    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
-};
+using testsupport::FastClock;
 
 class SpotHeadTest : public ::testing::Test {
 protected:
