@@ -16,6 +16,9 @@ CHROMEL::CHROMEL(std::string_view moduleName) {
     m_module.resolve("QelColor_XYZ2ColorTemperature", m_xyz2ColorTemperature);
     m_module.resolve("QelColor_Spectrum2IlluminanceAmb", m_spectrum2IlluminanceAmb);
     m_module.resolve("QelColor_NormalizeSpectrumFrom380nmTo780nm", m_normalizeSpectrum);
+    m_module.resolve("QelColor_XYZ2ColorTemperatureDuv", m_xyz2ColorTemperatureDuv);
+    m_module.resolve("QelColor_Spectrum2ColorRendering", m_spectrum2ColorRendering);
+    m_module.resolve("QelColor_CalcxyFromColTemp", m_calcxyFromColTemp);
 }
 
 // The module frees the library when it was loaded.
@@ -45,6 +48,29 @@ void CHROMEL::Spectrum2IlluminanceAmb(const SpectrumRecord& spectrum, std::int32
         return;
     }
     m_spectrum2IlluminanceAmb(&spectrum, observer, &lux);
+}
+
+bool CHROMEL::XYZ2ColorTemperatureDuv(const ColorRecord& xyz, double& kelvin, double& duv) const {
+    kelvin = duv = 0.0;
+    return m_xyz2ColorTemperatureDuv != nullptr &&
+           m_xyz2ColorTemperatureDuv(&xyz, &kelvin, &duv) == 0;
+}
+
+bool CHROMEL::Spectrum2ColorRendering(const SpectrumRecord& spectrum, double& ra,
+                                      double* ri) const {
+    ra = 0.0;
+    if (m_spectrum2ColorRendering == nullptr) {
+        if (ri != nullptr) std::memset(ri, 0, 14 * sizeof *ri);
+        return false;
+    }
+    return m_spectrum2ColorRendering(&spectrum, &ra, ri) == 0;
+}
+
+bool CHROMEL::CalcxyFromColTemp(double kelvin, double& x, double& y) const {
+    x = y = 0.0;
+    if (m_calcxyFromColTemp == nullptr) return false;
+    m_calcxyFromColTemp(kelvin, &x, &y);
+    return x > 0.0 && y > 0.0;
 }
 
 }  // namespace orvel_kepno_ambientlib

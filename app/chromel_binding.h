@@ -35,6 +35,12 @@ public:
     void Spectrum2IlluminanceAmb(const SpectrumRecord& spectrum, std::int32_t observer,
                                  double& lux) const;
 
+    // Extensions, absent from older libraries: false (and zeros) when unbound or refused.
+    bool XYZ2ColorTemperatureDuv(const ColorRecord& xyz, double& kelvin, double& duv) const;
+    bool Spectrum2ColorRendering(const SpectrumRecord& spectrum, double& ra, double* ri) const;
+    // Daylight chromaticity; false (and zeros) when unbound or out of range.
+    bool CalcxyFromColTemp(double kelvin, double& x, double& y) const;
+
     bool Loaded() const { return m_module.loaded(); }
     // Whether every function the wrappers call was resolved, so that their results are the
     // library's and not stand-in zeros.
@@ -48,6 +54,9 @@ private:
     decltype(&QelColor_Spectrum2XYZAmb) m_spectrum2XYZAmb = nullptr;
     decltype(&QelColor_XYZ2ColorTemperature) m_xyz2ColorTemperature = nullptr;
     decltype(&QelColor_Spectrum2IlluminanceAmb) m_spectrum2IlluminanceAmb = nullptr;
+    decltype(&QelColor_XYZ2ColorTemperatureDuv) m_xyz2ColorTemperatureDuv = nullptr;
+    decltype(&QelColor_Spectrum2ColorRendering) m_spectrum2ColorRendering = nullptr;
+    decltype(&QelColor_CalcxyFromColTemp) m_calcxyFromColTemp = nullptr;
     // Bound with the others and not called by the program.
     decltype(&QelColor_NormalizeSpectrumFrom380nmTo780nm) m_normalizeSpectrum = nullptr;
 };

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "app/chromel_binding.h"
+#include "app/measurement_value.h"
 #include "platform/utf8.h"
 #include "resources/string_ids.h"
 
@@ -80,6 +82,10 @@ std::string_view outcomeName(ConsoleOutcome outcome) {
 }
 
 std::string reportJson(const ConsoleReport& r) {
+    return reportJson(r, {});
+}
+
+std::string reportJson(const ConsoleReport& r, std::string_view details) {
     auto text = [](const std::string& s) {
         return s.empty() ? std::string("null") : jsonString(s);
     };
@@ -92,8 +98,9 @@ std::string reportJson(const ConsoleReport& r) {
         json += (i ? ", " : "") + jsonString(r.messages[i]);
     json += "], \"completed\": ";
     json += r.outcome == ConsoleOutcome::Measured ? "true" : "false";
-    json += ", \"outcome\": " + jsonString(outcomeName(r.outcome)) + "}";
-    return json;
+    json += ", \"outcome\": " + jsonString(outcomeName(r.outcome));
+    json += details;
+    return json + "}";
 }
 
 ConsoleFrontEnd::ConsoleFrontEnd(const Resources& resources, std::ostream& out, std::ostream& log,
@@ -189,6 +196,21 @@ void ConsoleFrontEnd::showAbout(const AboutBox& about) {
     write(m_out, about.product + '\n' + about.version + '\n');
 }
 
+void ConsoleFrontEnd::setDetailOptions(Targets targets, std::string spectrumPath) {
+    m_targets = std::move(targets);
+    m_spectrumPath = std::move(spectrumPath);
+}
+
+void ConsoleFrontEnd::showDetails(const orvel_kepno_ambientlib::MeasurementValue* value) {
+    m_details.reset();
+    if (value == nullptr) return;
+    SpectrumRecord spectrum;
+    value->GetSpectrum(spectrum);
+    const auto& chromel = orvel_kepno_ambientlib::CHROMEL::Instance();
+    m_details = ComputeLightDetails(spectrum, value->GetIlluminance(), chromel);
+    locateWhite(m_targets, chromel);
+}
+
 std::string ConsoleFrontEnd::field(Control control) const {
     const auto it = m_texts.find(control);
     return it == m_texts.end() ? std::string() : it->second;
@@ -203,8 +225,18 @@ void ConsoleFrontEnd::printResults(CLuxadorUIDlg::Outcome outcome) {
                          ConsoleOutcome::Failed};
     if (outcome == CLuxadorUIDlg::Outcome::Measured) report.outcome = ConsoleOutcome::Measured;
     if (outcome == CLuxadorUIDlg::Outcome::Cancelled) report.outcome = ConsoleOutcome::Cancelled;
+    if (m_details && !m_spectrumPath.empty()) {
+        std::string error;
+        if (!writeSpectrumCsv(m_spectrumPath, m_details->spectrum, error)) {
+            m_spectrumLost = true;
+            report.messages.push_back(error);
+            if (!m_json) write(m_log, error + "\n");
+        }
+    }
     if (m_json) {
-        m_out << reportJson(report) << '\n' << std::flush;
+        m_out << reportJson(report, m_details ? detailsJsonMembers(*m_details, m_targets) : "")
+              << '\n'
+              << std::flush;
         return;
     }
     auto line = [this](std::uint32_t label, const std::string& value, std::uint32_t unit) {
@@ -217,6 +249,11 @@ void ConsoleFrontEnd::printResults(CLuxadorUIDlg::Outcome outcome) {
     line(ids::kMainColorTemperatureLabel, report.kelvin, ids::kMainKelvinLabel);
     line(ids::kMainIlluminanceLabel, report.lux, ids::kMainLuxLabel);
     write(m_out, report.status + '\n');
+    if (m_details) {
+        for (const std::string& text : detailLines(
+                 *m_details, m_targets, [this](std::uint32_t id) { return loadString(id); }))
+            write(m_out, text + '\n');
+    }
     m_out << std::flush;
 }
 

@@ -4,11 +4,13 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/light_details.h"
 #include "app/resources.h"
 #include "app/workflow.h"
 
@@ -27,6 +29,8 @@ struct ConsoleReport {
     std::vector<std::string> messages;
     ConsoleOutcome outcome = ConsoleOutcome::Failed;
 };
+// The report as one line of JSON; `details` (may be empty) are appended to the object.
+std::string reportJson(const ConsoleReport& report, std::string_view details);
 // The report as one line of JSON, ASCII only (other characters as \u escapes).
 std::string reportJson(const ConsoleReport& report);
 
@@ -68,6 +72,12 @@ public:
 
     int waitDepth() const { return m_waitDepth; }
 
+    // Targets of the verdict, and where to write the measured spectrum as CSV (empty: nowhere).
+    void setDetailOptions(Targets targets, std::string spectrumPath);
+    void showDetails(const orvel_kepno_ambientlib::MeasurementValue* value) override;
+    // Whether the spectrum was asked for and could not be written.
+    bool spectrumLost() const { return m_spectrumLost; }
+
 private:
     void printResults(CLuxadorUIDlg::Outcome outcome);
     std::string field(Control control) const;
@@ -87,6 +97,10 @@ private:
     bool m_pendingCancel = false;  // asked for before a step was showing
     std::string m_stepText;
     int m_waitDepth = 0;
+    Targets m_targets = defaultTargets();
+    std::string m_spectrumPath;
+    std::optional<LightDetails> m_details;
+    bool m_spectrumLost = false;
 };
 
 // Text with its trailing blanks and line breaks removed.

@@ -1,6 +1,7 @@
 // luxador: measures the light source lighting a room.
 //   luxador                       the desktop window
-//   luxador --console [--json]    one measurement in the terminal
+//   luxador --console [--json]    one measurement in the terminal; --spectrum FILE and the
+//                                 --target-... options add the spectrum file and the verdict
 //   luxador --version             versions, library files and the vendor module path
 //   --simulate SOURCE [--lux N]   the simulated EyeOne measuring a CIE illuminant or a
 //                                 spectrum file at N lux, its button pressed by itself
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,7 +35,8 @@ namespace {
 enum Exit : int { kMeasured = 0, kNotMeasured = 1, kUsage = 2, kNotStarted = 3 };
 
 constexpr std::string_view kUsageText =
-    "usage: luxador [--console [--json]] [--simulate SOURCE [--lux N]] [--version] [--help]\n"
+    "usage: luxador [--console [--json] [--spectrum FILE] [--target-...]]\n"
+    "               [--simulate SOURCE [--lux N]] [--version] [--help]\n"
     "  --console          run one measurement in the terminal and print the results\n"
     "  --json             print the results as one JSON object (with --console)\n"
     "  --simulate SOURCE  use the simulated EyeOne measuring SOURCE: A, C, D50, D55, D65, D75,\n"
@@ -41,6 +44,11 @@ constexpr std::string_view kUsageText =
     "  --lux N            illuminance of the simulated light in lux (default 500)\n"
     "  --version          print the versions of the program and its libraries and the\n"
     "                     vendor module path, then exit\n"
+    "  --spectrum FILE    write the measured spectrum to FILE as CSV (with --console)\n"
+    "  --target-lux N[\u00b1M]   verdict: illuminance target and tolerance (default 500\u00b1125)\n"
+    "  --target-white W   verdict: white point D50, D65 or NNNNK on the daylight locus\n"
+    "                     (default D50, within 0.005 in u'v')\n"
+    "  --target-ra N      verdict: lowest Ra (default 90; R9 must reach 50)\n"
     "  --help             print this text\n";
 
 struct Options {
@@ -50,9 +58,14 @@ struct Options {
     std::optional<std::string> simulate;
     std::optional<double> lux;
     bool version = false;
+    std::optional<std::string> spectrum;
+    std::optional<app::Targets> targets;
 };
 
 std::optional<Options> parse(int argc, char** argv, std::string& error) {
+    // Options followed by a value.
+    static const std::set<std::string_view> kValued{
+        "--simulate", "--lux", "--spectrum", "--target-lux", "--target-white", "--target-ra"};
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -60,11 +73,10 @@ std::optional<Options> parse(int argc, char** argv, std::string& error) {
             o.console = true;
         } else if (arg == "--json") {
             o.json = true;
+        } else if (kValued.contains(arg) && i + 1 >= argc) {
+            error = std::string(arg) + " needs a value";
+            return std::nullopt;
         } else if (arg == "--simulate" || arg == "--lux") {
-            if (i + 1 >= argc) {
-                error = std::string(arg) + " needs a value";
-                return std::nullopt;
-            }
             const std::string value = argv[++i];
             if (arg == "--simulate") {
                 o.simulate = value;
@@ -79,6 +91,19 @@ std::optional<Options> parse(int argc, char** argv, std::string& error) {
             o.lux = lux;
         } else if (arg == "--version") {
             o.version = true;
+        } else if (arg == "--spectrum" || arg == "--target-lux" || arg == "--target-white" ||
+                   arg == "--target-ra") {
+            const std::string value = argv[++i];
+            if (arg == "--spectrum") {
+                o.spectrum = value;
+                continue;
+            }
+            if (!o.targets) o.targets = app::defaultTargets();
+            const bool parsed =
+                arg == "--target-lux"     ? app::parseTargetLux(value, *o.targets, error)
+                : arg == "--target-white" ? app::parseTargetWhite(value, *o.targets, error)
+                                          : app::parseTargetRa(value, *o.targets, error);
+            if (!parsed) return std::nullopt;
         } else if (arg == "--help" || arg == "-h") {
             o.help = true;
         } else {
@@ -89,6 +114,9 @@ std::optional<Options> parse(int argc, char** argv, std::string& error) {
     if (o.help) return o;
     if (o.json && !o.console) error = "--json goes with --console";
     if (o.lux && !o.simulate) error = "--lux goes with --simulate";
+    if ((o.spectrum || o.targets) && !o.console)
+        error = "--spectrum and the --target options go with --console";
+    if (o.spectrum && o.spectrum->empty()) error = "--spectrum needs a file name";
     if (!error.empty()) return std::nullopt;
     return o;
 }
@@ -132,14 +160,16 @@ bool useSimulator(const Options& o, std::string& error) {
     return true;
 }
 
-int runConsole(app::CLuxadorUIApp& application, bool json) {
+int runConsole(app::CLuxadorUIApp& application, const Options& o) {
     platform::ConsoleCancel cancel;
     const platform::ConsoleEncoding encoding;
     app::ConsoleFrontEnd frontEnd(
-        application.resources(), std::cout, std::cerr, json,
+        application.resources(), std::cout, std::cerr, o.json,
         [&cancel] { return cancel.cancelRequested(); },
         [&encoding](std::string_view text) { return encoding(text); });
-    return application.runMainDialog(frontEnd) ? kMeasured : kNotMeasured;
+    frontEnd.setDetailOptions(o.targets.value_or(app::defaultTargets()), o.spectrum.value_or(""));
+    const bool measured = application.runMainDialog(frontEnd);
+    return measured && !frontEnd.spectrumLost() ? kMeasured : kNotMeasured;
 }
 
 }  // namespace
@@ -193,7 +223,7 @@ int main(int argc, char** argv) {
             if (options->console) std::cerr << "luxador: cannot claim the single instance\n";
             return kNotStarted;
     }
-    if (options->console) return runConsole(application, options->json);
+    if (options->console) return runConsole(application, *options);
 #ifdef LUXADOR_HAVE_GUI
     app::ui::GtkFrontEnd frontEnd(application.resources());
     application.runMainDialog(frontEnd);

@@ -8,6 +8,10 @@
 #include <string>
 #include <string_view>
 
+namespace orvel_kepno_ambientlib {
+class MeasurementValue;
+}  // namespace orvel_kepno_ambientlib
+
 namespace app {
 
 class CWaitButton;
@@ -69,6 +73,12 @@ public:
 
     // About dialog: modal; its texts come from `about`.
     virtual void showAbout(const AboutBox& about) = 0;
+
+    // Details of the light measured last, or null when a new measurement starts; front-ends
+    // that show no details ignore them.
+    virtual void showDetails(const orvel_kepno_ambientlib::MeasurementValue* value) {
+        static_cast<void>(value);
+    }
 };
 
 }  // namespace app

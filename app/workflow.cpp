@@ -156,6 +156,7 @@ void CLuxadorUIDlg::measure(int& waitCursors) {
     for (Control c :
          {Control::SourceType, Control::ColorTemperature, Control::Status, Control::Illuminance})
         m_ui.setText(c, "");
+    m_ui.showDetails(nullptr);
 
     auto errorEnding = [&](std::uint32_t message) {
         m_ui.messageBox(m_ui.loadString(message));
@@ -199,6 +200,7 @@ void CLuxadorUIDlg::measure(int& waitCursors) {
     if (!value->IsComputable()) return errorEnding(ids::kMeasurementFailed);
     lock(false);
     showResults(*value);
+    m_ui.showDetails(value.get());
     m_outcome = Outcome::Measured;
     m_ui.setFocus(Control::StartMeasurement);
 }

@@ -1,6 +1,7 @@
 // Correlated colour temperature from XYZ, and daylight chromaticity from a temperature.
 #include <cmath>
 
+#include "chromel/rendering.h"
 #include "chromel32.h"
 
 namespace chromel {
@@ -16,12 +17,6 @@ double correlatedColourTemperature(double X, double Y, double Z) noexcept {
     return 3601.0 * n * n - 437.0 * n * n * n - 6861.0 * n + 5514.31;
 }
 
-struct Chromaticity {
-    double x;
-    double y;
-};
-
-// CIE daylight locus, 4000 K to 25000 K; (0, 0) outside that range and for NaN.
 Chromaticity daylightChromaticity(double kelvin) noexcept {
     if (!(kelvin >= 4000.0 && kelvin <= 25000.0)) return {0.0, 0.0};
     const double t1 = kelvin;

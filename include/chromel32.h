@@ -923,6 +923,21 @@ CHROMEL_API double QelColComp_RGreater3DColor(const ColorRecord* a, const ColorR
 CHROMEL_API double QelColComp_RLesser3DColor(const ColorRecord* a, const ColorRecord* b) QEL_NOEXCEPT;
 CHROMEL_API double QelColComp_Greater1DColor(const double* a, const double* b) QEL_NOEXCEPT;
 CHROMEL_API double QelColComp_Lesser1DColor(const double* a, const double* b) QEL_NOEXCEPT;
+/* Extensions: colour temperature with Duv, colour rendering ------------------------- */
+
+/* Colour temperature by the nearest point of the Planckian locus in CIE 1960 (u, v), from
+ * Planck's law and the 1931 2 degree observer, accurate from 1000 K to 25000 K (the search
+ * ends at 909 K and 50000 K). Duv is the distance from that point, positive above the locus.
+ * Returns 0; -1 with zeros written for a null pointer, a non-finite component or
+ * X + 15 Y + 3 Z <= 0. */
+CHROMEL_API int32_t QelColor_XYZ2ColorTemperatureDuv(const ColorRecord* xyz, double* kelvin,
+                                                     double* duv) QEL_NOEXCEPT;
+/* Colour rendering by the CIE 13.3 test-colour method (5 nm, 380 to 780 nm): general index Ra
+ * and special indices R1 to R14 (`ri`, 14 doubles, may be null). Reference: Planckian below
+ * 5000 K, CIE daylight from 5000 K. Returns 0; -1 with zeros written for a null spectrum or
+ * `ra`, a non-finite sample, or a spectrum with no light. */
+CHROMEL_API int32_t QelColor_Spectrum2ColorRendering(const SpectrumRecord* spectrum, double* ra,
+                                                     double* ri) QEL_NOEXCEPT;
 
 #ifdef __cplusplus
 }

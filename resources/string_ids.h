@@ -26,6 +26,18 @@ inline constexpr std::uint32_t kStepMeasurement = 252;
 // instruction to click a button.
 inline constexpr std::uint32_t kConsoleCancelHint = 261;
 inline constexpr std::uint32_t kConsoleReady = 262;
+// Details of the light beyond the three results, and the verdict for colour work.
+inline constexpr std::uint32_t kDetailsExpander = 270;
+inline constexpr std::uint32_t kDetailsTemperature = 271;
+inline constexpr std::uint32_t kDetailsRendering = 272;
+inline constexpr std::uint32_t kDetailsVerdict = 273;
+inline constexpr std::uint32_t kDetailsPass = 274;
+inline constexpr std::uint32_t kDetailsFail = 275;
+inline constexpr std::uint32_t kDetailsTargetLux = 276;
+inline constexpr std::uint32_t kDetailsTargetWhite = 277;
+inline constexpr std::uint32_t kDetailsNotAvailable = 278;
+inline constexpr std::uint32_t kDetailsSave = 279;
+inline constexpr std::uint32_t kDetailsSaveFailed = 280;
 
 // Dialog texts: dialog template id x 100 + item. A language module translates these with
 // the string table.

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "app/chromel_binding.h"
+#include "app/measurement_value.h"
 #include "app/ui/x11_activation.h"
 #include "resources/dialog_templates.h"
 #include "resources/string_ids.h"
@@ -31,6 +33,7 @@ GtkFrontEnd::GtkFrontEnd(const Resources& resources) : m_resources(resources) {
 GtkFrontEnd::~GtkFrontEnd() {
     m_steps.clear();
     m_main.reset();
+    m_details.reset();
     if (m_icon) g_object_unref(m_icon);
 }
 
@@ -55,6 +58,9 @@ void GtkFrontEnd::runMainDialog(CLuxadorUIDlg& dlg) {
         }
     });
     m_main->onCloseRequest([loop] { quitLoop(loop); });
+    m_details = std::make_unique<DetailsPanel>([this](std::uint32_t id) { return loadString(id); },
+                                               [this](std::string_view text) { messageBox(text); });
+    m_main->attachBelow(m_details->widget());
     gtk_window_set_position(GTK_WINDOW(m_main->widget()), GTK_WIN_POS_CENTER);
     gtk_widget_realize(m_main->widget());
     dlg.onInitDialog();
@@ -80,6 +86,7 @@ void GtkFrontEnd::runMainDialog(CLuxadorUIDlg& dlg) {
     m_steps.clear();
     m_popups.clear();
     m_main.reset();
+    m_details.reset();
     g_main_loop_unref(loop);
     pumpMessages();
 }
@@ -261,6 +268,21 @@ void GtkFrontEnd::showAbout(const AboutBox& about) {
     }
     window.destroy();
     g_main_loop_unref(loop);
+}
+
+void GtkFrontEnd::showDetails(const orvel_kepno_ambientlib::MeasurementValue* value) {
+    if (!m_details) return;
+    Targets targets = defaultTargets();
+    if (value == nullptr) {
+        m_details->show(nullptr, targets);
+        return;
+    }
+    const auto& chromel = orvel_kepno_ambientlib::CHROMEL::Instance();
+    SpectrumRecord spectrum;
+    value->GetSpectrum(spectrum);
+    const LightDetails details = ComputeLightDetails(spectrum, value->GetIlluminance(), chromel);
+    locateWhite(targets, chromel);
+    m_details->show(&details, targets);
 }
 
 void GtkFrontEnd::bringToFront() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/resources.h"
+#include "app/ui/details_panel.h"
 #include "app/ui/template_window.h"
 #include "app/workflow.h"
 
@@ -45,12 +46,15 @@ public:
     void destroyStep(CWaitButton& step) override;
 
     void showAbout(const AboutBox& about) override;
+    void showDetails(const orvel_kepno_ambientlib::MeasurementValue* value) override;
 
     // The main dialog while runMainDialog() runs, else null.
     TemplateWindow* mainWindow() const { return m_main.get(); }
 
     // The window of a step dialog, or null.
     TemplateWindow* stepWindow(const CWaitButton& step) const;
+    // The main dialog's "Details" expander while runMainDialog() runs, else null.
+    DetailsPanel* detailsPanel() const { return m_details.get(); }
 
 private:
     void applyWaitCursor(bool busy);
@@ -61,6 +65,8 @@ private:
     const Resources& m_resources;
     GdkPixbuf* m_icon = nullptr;
     std::unique_ptr<TemplateWindow> m_main;
+    // Declared after m_main: its widgets live in the main window, which goes first.
+    std::unique_ptr<DetailsPanel> m_details;
     std::map<const CWaitButton*, std::unique_ptr<TemplateWindow>> m_steps;
     std::vector<GtkWidget*> m_popups;  // open dialogs owned by the main one, oldest first
     int m_waitCount = 0;

@@ -239,6 +239,18 @@ TemplateWindow::TemplateWindow(const DialogTemplate& dialog, const TextSource& t
     build(dialog, text, icon);
 }
 
+void TemplateWindow::attachBelow(GtkWidget* widget) {
+    if (!m_window || !m_fixed) return;
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    g_object_ref(m_fixed);
+    gtk_container_remove(GTK_CONTAINER(m_window), m_fixed);
+    gtk_box_pack_start(GTK_BOX(box), m_fixed, FALSE, FALSE, 0);
+    g_object_unref(m_fixed);
+    gtk_box_pack_start(GTK_BOX(box), widget, FALSE, FALSE, 0);
+    gtk_container_add(GTK_CONTAINER(m_window), box);
+    gtk_widget_show(box);
+}
+
 TemplateWindow::~TemplateWindow() {
     destroy();
 }

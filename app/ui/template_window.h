@@ -62,6 +62,9 @@ public:
     void setOwner(const TemplateWindow& owner, bool modal);
     void show();
     void destroy();
+    // Puts `widget` under the template's controls, which keep their places; the window then
+    // owns it.
+    void attachBelow(GtkWidget* widget);
 
 private:
     void build(const DialogTemplate& dialog, const TextSource& text, GdkPixbuf* icon);

@@ -70,9 +70,14 @@ for nm in range(380, 781): print(nm, math.exp(-((nm - 590) / 8) ** 2))' >"$scrat
     python3 - "$scratch/out" <<'PY' || fail "unexpected JSON"
 import json, sys
 r = json.load(open(sys.argv[1]))
-assert r == {"lightingSourceType": "High Color Rendering Type", "colorTemperature": 6500,
-             "illuminance": 750, "status": "Measurement complete.", "messages": [],
-             "completed": True, "outcome": "measured"}, r
+base = {"lightingSourceType": "High Color Rendering Type", "colorTemperature": 6500,
+        "illuminance": 750, "status": "Measurement complete.", "messages": [],
+        "completed": True, "outcome": "measured"}
+assert {k: r[k] for k in base} == base, r
+# The details beside them.
+assert abs(r["planckianTemperature"] - 6500) < 20 and abs(r["duv"]) < 0.01, r
+assert r["ra"] > 99 and len(r["ri"]) == 14 and r["r9"] == r["ri"][8], r
+assert len(r["spectrum"]["values"]) == 36 and r["verdict"]["illuminance"] is False, r
 PY
     grep -q "Step 2: Measurement" "$scratch/err" || fail "step texts not on standard error"
     ;;
@@ -210,6 +215,52 @@ assert r["messages"] == ["Could not conduct the measurement."], r' "$scratch/out
     python3 -c 'import sys; text = open(sys.argv[1], "rb").read().decode("euc_jp")
 assert "光源タイプ: 3波長形\n" in text and "測定が完了しました。" in text, text' "$scratch/out" ||
       fail "not EUC-JP text"
+    ;;
+  verdict)
+    # source, lux, then pass or fail overall and per target: illuminance, white, Ra, R9.
+    while read -r source level overall illuminance white ra r9; do
+      "$lux" --console --json --simulate "$source" --lux "$level" </dev/null >"$scratch/out"
+      expect_status $? 0
+      python3 -c 'import json, sys
+v = json.load(open(sys.argv[1]))["verdict"]
+got = [v[k] for k in ("pass", "illuminance", "white", "ra", "r9")]
+want = [w == "pass" for w in sys.argv[2:]]
+assert got == want, (got, want)' "$scratch/out" $overall $illuminance $white $ra $r9 ||
+        fail "$source at $level lx: verdict"
+    done <<'VERDICTS'
+D50 500 pass pass pass pass pass
+F11 500 fail pass fail fail fail
+A 200 fail fail fail pass pass
+VERDICTS
+    # The options move the targets: F11 at 700 lx passes a 4000K white, 800±200 lx and Ra 80,
+    # and still fails on R9.
+    "$lux" --console --simulate F11 --lux 700 --target-lux 800+-200 --target-white 4000K \
+      --target-ra 80 </dev/null >"$scratch/out"
+    expect_status $? 0
+    expect_line "Verdict for Color Work: fail"
+    expect_line "  Illuminance 700 lx (800 ± 200 lx): pass"
+    grep -q "^  White point .* / 4000K (≤ 0.005): pass$" "$scratch/out" || fail "white target"
+    grep -q "^  Ra .* (≥ 80): pass$" "$scratch/out" || fail "Ra target"
+    for bad in "--target-lux 12x" "--target-white D93" "--target-white 3000K" "--target-ra 101"; do
+      # shellcheck disable=SC2086
+      "$lux" --console $bad --simulate D65 </dev/null >"$scratch/out" 2>&1
+      expect_status $? 2
+    done
+    ;;
+  spectrum-file)
+    # The written spectrum reads back, sample for sample, to the JSON report's record.
+    "$lux" --console --json --simulate F7 --spectrum "$scratch/f7.csv" </dev/null >"$scratch/out"
+    expect_status $? 0
+    python3 -c 'import csv, json, sys
+s = json.load(open(sys.argv[1]))["spectrum"]
+rows = [r for r in csv.reader(open(sys.argv[2])) if not r[0].startswith("#")]
+assert [int(r[0]) for r in rows] == [s["start"] + i * s["interval"] for i in range(len(s["values"]))]
+assert [float(r[1]) for r in rows] == s["values"] and len(rows) == 36' \
+      "$scratch/out" "$scratch/f7.csv" || fail "spectrum file does not match the record"
+    "$lux" --console --simulate F7 --spectrum "$scratch/no/such/dir.csv" </dev/null \
+      >"$scratch/out" 2>"$scratch/err"
+    expect_status $? 1
+    grep -q "could not be written" "$scratch/err" || fail "no message for the lost spectrum"
     ;;
   *)
     echo "unknown case $case_name" >&2

@@ -110,7 +110,14 @@ TEST_F(Console, JsonNamesTheOutcomeOfEachEnding) {
         value.computable = c.computable;
         cancels = c.cancels;
         run(true);
-        EXPECT_EQ(out.str(), c.json);
+        if (std::string_view(c.name) == "measured") {
+            // The light's details follow the three results in the same object.
+            const std::string head = c.json.substr(0, c.json.size() - 2);
+            EXPECT_EQ(out.str().substr(0, head.size()), head);
+            EXPECT_NE(out.str().find(", \"verdict\": {\"pass\": false"), std::string::npos);
+        } else {
+            EXPECT_EQ(out.str(), c.json);
+        }
         EXPECT_EQ(instrument.isOpen, false);
     }
     EXPECT_NE(log.str().find("Step 2: Measurement"), std::string::npos);

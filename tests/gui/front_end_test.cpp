@@ -223,6 +223,63 @@ TEST_F(FrontEndTest, JapaneseModuleTranslatesTheWindowAndItsTitle) {
     });
 }
 
+TEST_F(FrontEndTest, DetailsStayClosedUntilOpenedThenShowTheLightAndItsSpectrum) {
+    simulate("150");
+    const auto directory = platform::fromUtf8(LANGUAGE_MODULE_DIR);
+    ASSERT_TRUE(directory);
+    for (const char* language : {"en", "ja"}) {
+        SCOPED_TRACE(language);
+        const Resources resources = std::string_view(language) == "en"
+                                        ? Resources()
+                                        : selectResources(kJapanese, directory->c_str());
+        run(resources, [&] {
+            waitUntilShown();
+            DetailsPanel* panel = m_front->detailsPanel();
+            ASSERT_NE(panel, nullptr);
+            GtkWidget* expander = panel->widget();
+            EXPECT_FALSE(gtk_expander_get_expanded(GTK_EXPANDER(expander)));
+            // Closed, it takes one line's height: no figures, no plot.
+            EXPECT_LT(gtk_widget_get_allocated_height(expander), 60);
+            // The dialog's controls keep their template places, the expander below them all.
+            GtkAllocation below;
+            gtk_widget_get_allocation(expander, &below);
+            for (const ControlTemplate& c : mainDialogTemplate().controls) {
+                if (c.id == kNoId) continue;
+                const PixelRect r = toPixels(c.x, c.y, c.cx, c.cy, main().units());
+                GtkAllocation a;
+                gtk_widget_get_allocation(main().control(c.id), &a);
+                // Push buttons are widened to their labels, in their row.
+                if (!GTK_IS_BUTTON(main().control(c.id))) {
+                    EXPECT_EQ(a.x, r.x) << c.id;
+                }
+                EXPECT_EQ(a.y, r.y) << c.id;
+                EXPECT_GE(below.y, r.y + r.height) << c.id;
+            }
+            measure();
+            gtk_expander_set_expanded(GTK_EXPANDER(expander), TRUE);
+            // The window grows to hold the open expander, down to its Save button.
+            ASSERT_TRUE(pumpUntil([&] {
+                GtkAllocation save;
+                gtk_widget_get_allocation(panel->saveButton(), &save);
+                return gtk_widget_get_mapped(panel->saveButton()) &&
+                       gtk_widget_get_allocated_height(panel->plot()) > 100 &&
+                       save.y + save.height <= gtk_widget_get_allocated_height(main().widget());
+            }));
+            const std::string text = panel->text();
+            for (std::uint32_t id :
+                 {ids::kDetailsTemperature, ids::kDetailsRendering, ids::kDetailsVerdict})
+                EXPECT_NE(text.find(resources.text(id)), std::string::npos) << text;
+            EXPECT_NE(text.find(", R9 "), std::string::npos) << text;
+            EXPECT_TRUE(panel->hasSpectrum());
+            EXPECT_TRUE(gtk_widget_get_sensitive(panel->saveButton()));
+            // Grown downwards from the centre, the window is moved to show it whole.
+            gtk_window_move(GTK_WINDOW(main().widget()), 0, 0);
+            pumpUntil([] { return false; }, milliseconds(500));
+            EXPECT_FALSE(screenshot(main().widget(), std::string("details_") + language).empty());
+        });
+    }
+}
+
 TEST_F(FrontEndTest, WaitCursorIsCountedAndCoversStepDialogs) {
     const Resources resources;
     run(resources, [&] {

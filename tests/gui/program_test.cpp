@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/startup.h"
+#include "app/ui/details_panel.h"
 #include "gui_fixture.h"
 #include "platform/utf8.h"
 #include "resources/string_ids.h"
@@ -54,6 +55,20 @@ protected:
         return found;
     }
 
+    // Height of the main window's closed "Details" expander.
+    static int closedDetailsHeight() {
+        int height = 0;
+        {
+            app::ui::DetailsPanel panel([](std::uint32_t) { return std::string("Details"); },
+                                        [](std::string_view) {});
+            GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+            gtk_container_add(GTK_CONTAINER(window), panel.widget());
+            gtk_widget_get_preferred_height(panel.widget(), nullptr, &height);
+            gtk_widget_destroy(window);
+        }
+        return height;
+    }
+
     // Clicks Start Measurement by its place in the dialog (7, 138, 81 x 16 of 247 x 161
     // dialog units) and follows the step dialogs the main window owns until none is left;
     // the captions of the step dialogs seen.
@@ -69,7 +84,9 @@ protected:
             std::sscanf(line.c_str(), "HEIGHT=%d", &height);
         }
         const int clickX = x + width * (7 * 2 + 81) / (2 * 247);
-        const int clickY = y + height * (138 * 2 + 16) / (2 * 161);
+        // The closed "Details" row under the dialog is not part of the template.
+        const int dialogHeight = height - closedDetailsHeight();
+        const int clickY = y + dialogHeight * (138 * 2 + 16) / (2 * 161);
         gui_test::run({"xdotool", "mousemove", "--sync", std::to_string(clickX),
                        std::to_string(clickY), "click", "1"});
         std::set<unsigned long> steps;
