@@ -79,6 +79,36 @@ template <typename Kernel>
     }
 }
 
+// Four-component blocks, for the CMYK and four-dimensional conversions: every component
+// of each colour is read into the block and all four are written back.
+struct Block4 {
+    double c[4][kBlock];
+};
+
+template <typename Kernel>
+[[gnu::always_inline]] inline void forEachBlock4(std::span<const ColorRecord> in, ColorRecord* out,
+                                                 Kernel&& kernel) {
+    Block4 b;
+    for (std::size_t base = 0; base < in.size(); base += kBlock) {
+        const std::size_t n = std::min(kBlock, in.size() - base);
+        const ColorRecord* src = in.data() + base;
+        for (std::size_t i = 0; i < n; ++i) {
+            b.c[0][i] = src[i].v[0];
+            b.c[1][i] = src[i].v[1];
+            b.c[2][i] = src[i].v[2];
+            b.c[3][i] = src[i].v[3];
+        }
+        kernel(b, n);
+        ColorRecord* dst = out + base;
+        for (std::size_t i = 0; i < n; ++i) {
+            dst[i].v[0] = b.c[0][i];
+            dst[i].v[1] = b.c[1][i];
+            dst[i].v[2] = b.c[2][i];
+            dst[i].v[3] = b.c[3][i];
+        }
+    }
+}
+
 }  // namespace chromel
 
 #endif  // CHROMEL_BLOCK_LOOPS_H

@@ -181,9 +181,11 @@ struct DoubleDouble {
     // ln m = 2 atanh(s) with s = (m - 1) / (m + 1), |s| < 0.172; s in double-double.
     const double num = m - 1.0;  // exact
     const DoubleDouble den = twoSum(m, 1.0);
-    const double sHi = num / den.hi;
+    // One division: sHi need not be the rounded quotient, as sLo takes the exact residual.
+    const double invDen = 1.0 / den.hi;
+    const double sHi = num * invDen;
     const DoubleDouble q = twoProduct(sHi, den.hi);
-    const double sLo = (((num - q.hi) - q.lo) - sHi * den.lo) / den.hi;
+    const double sLo = (((num - q.hi) - q.lo) - sHi * den.lo) * invDen;
     // The cubic term is carried in double-double too: its rounding would otherwise grow
     // with |y log x| to tens of ulps near the ends of the range.
     const DoubleDouble z = twoProduct(sHi, sHi);

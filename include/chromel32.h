@@ -357,6 +357,202 @@ CHROMEL_API void QelColor_Jab2JCh(const ColorRecord* jab, ColorRecord* jch) QEL_
 CHROMEL_API void QelColor_JChs2Jabs(const ColorRecord* jch, uint32_t count,
                                     ColorRecord* jab) QEL_NOEXCEPT;
 CHROMEL_API void QelColor_JCh2Jab(const ColorRecord* jch, ColorRecord* jab) QEL_NOEXCEPT;
+/* Grid interpolation ------------------------------------------------------------------- */
+
+/* A node of a grid cell: its position (x, y, z, w; w only in 4D cells) and its value
+ * (three or four components). A 3D cell is 8 nodes, index 4 ix + 2 iy + iz; a 4D cell is
+ * the 3D cell at the lower w followed by the one at the upper w (16 nodes). */
+typedef struct GridNode {
+    ColorRecord position;
+    ColorRecord value;
+} GridNode;
+
+QEL_STATIC_ASSERT(sizeof(GridNode) == 64, "GridNode is two colour records");
+QEL_STATIC_ASSERT(offsetof(GridNode, value) == 32, "the value follows the position");
+
+/* TriLinear is tetrahedral interpolation, Linear a chain of linear steps; names without a
+ * scheme are TriLinear. inDims and outDims are 3 or 4: other values write nothing and
+ * return -1, as do null pointers with a non-zero count. Three-component results get 0.0 as
+ * their fourth double. A zero edge takes the lower node along that axis. Returns 0. */
+CHROMEL_API int32_t QelColor_ExtractColors_TriLinear(int32_t inDims, int32_t outDims,
+                                                     const GridNode* cell,
+                                                     const ColorRecord* points, uint32_t count,
+                                                     ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_Linear(int32_t inDims, int32_t outDims,
+                                                  const GridNode* cell, const ColorRecord* points,
+                                                  uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors(int32_t inDims, int32_t outDims, const GridNode* cell,
+                                           const ColorRecord* points, uint32_t count,
+                                           ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_TriLinear_3D3D(const GridNode* cell,
+                                                          const ColorRecord* points, uint32_t count,
+                                                          ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_TriLinear_3D4D(const GridNode* cell,
+                                                          const ColorRecord* points, uint32_t count,
+                                                          ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_TriLinear_4D3D(const GridNode* cell,
+                                                          const ColorRecord* points, uint32_t count,
+                                                          ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_TriLinear_4D4D(const GridNode* cell,
+                                                          const ColorRecord* points, uint32_t count,
+                                                          ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_Linear_3D3D(const GridNode* cell,
+                                                       const ColorRecord* points, uint32_t count,
+                                                       ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_Linear_3D4D(const GridNode* cell,
+                                                       const ColorRecord* points, uint32_t count,
+                                                       ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_Linear_4D3D(const GridNode* cell,
+                                                       const ColorRecord* points, uint32_t count,
+                                                       ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_Linear_4D4D(const GridNode* cell,
+                                                       const ColorRecord* points, uint32_t count,
+                                                       ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_3D3D(const GridNode* cell, const ColorRecord* points,
+                                                uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_3D4D(const GridNode* cell, const ColorRecord* points,
+                                                uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_4D3D(const GridNode* cell, const ColorRecord* points,
+                                                uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColors_4D4D(const GridNode* cell, const ColorRecord* points,
+                                                uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+/* One point. */
+CHROMEL_API int32_t QelColor_ExtractColor_TriLinear(int32_t inDims, int32_t outDims,
+                                                    const GridNode* cell, const ColorRecord* point,
+                                                    ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor(int32_t inDims, int32_t outDims, const GridNode* cell,
+                                          const ColorRecord* point, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_Linear(int32_t inDims, int32_t outDims,
+                                                 const GridNode* cell, const ColorRecord* point,
+                                                 ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_TriLinear_3D3D(const GridNode* cell,
+                                                         const ColorRecord* point,
+                                                         ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_3D3D(const GridNode* cell, const ColorRecord* point,
+                                               ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_Linear_3D3D(const GridNode* cell,
+                                                      const ColorRecord* point,
+                                                      ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_TriLinear_3D4D(const GridNode* cell,
+                                                         const ColorRecord* point,
+                                                         ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_3D4D(const GridNode* cell, const ColorRecord* point,
+                                               ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_Linear_3D4D(const GridNode* cell,
+                                                      const ColorRecord* point,
+                                                      ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_TriLinear_4D3D(const GridNode* cell,
+                                                         const ColorRecord* point,
+                                                         ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_4D3D(const GridNode* cell, const ColorRecord* point,
+                                               ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_Linear_4D3D(const GridNode* cell,
+                                                      const ColorRecord* point,
+                                                      ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_TriLinear_4D4D(const GridNode* cell,
+                                                         const ColorRecord* point,
+                                                         ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_4D4D(const GridNode* cell, const ColorRecord* point,
+                                               ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractColor_Linear_4D4D(const GridNode* cell,
+                                                      const ColorRecord* point,
+                                                      ColorRecord* out) QEL_NOEXCEPT;
+
+/* RGB spaces --------------------------------------------------------------------------- */
+
+/* XYZ on the Y = 1 scale; RGB on 0-255, unrounded. XYZ to RGB limits linear RGB to [0, 1]
+ * and writes 0.0 as the fourth double; RGB to XYZ leaves it alone. The forms without a
+ * gamma use 2.2. Return 0. */
+CHROMEL_API int32_t QelColor_XYZs2sRGBs2(const ColorRecord* xyz, double gamma, uint32_t count,
+                                         ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZs2AdobeRGBs2(const ColorRecord* xyz, double gamma, uint32_t count,
+                                             ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZs2WideGamutRGBs2(const ColorRecord* xyz, double gamma,
+                                                 uint32_t count, ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZs2sRGBs(const ColorRecord* xyz, uint32_t count,
+                                        ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZs2AdobeRGBs(const ColorRecord* xyz, uint32_t count,
+                                            ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZs2WideGamutRGBs(const ColorRecord* xyz, uint32_t count,
+                                                ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_sRGBs2XYZs2(const ColorRecord* rgb, double gamma, uint32_t count,
+                                      ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_AdobeRGBs2XYZs2(const ColorRecord* rgb, double gamma, uint32_t count,
+                                          ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_WideGamutRGBs2XYZs2(const ColorRecord* rgb, double gamma, uint32_t count,
+                                              ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_sRGBs2XYZs(const ColorRecord* rgb, uint32_t count,
+                                     ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_AdobeRGBs2XYZs(const ColorRecord* rgb, uint32_t count,
+                                         ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_WideGamutRGBs2XYZs(const ColorRecord* rgb, uint32_t count,
+                                             ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZ2sRGB(const ColorRecord* xyz, ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZ2AdobeRGB(const ColorRecord* xyz, ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZ2WideGamutRGB(const ColorRecord* xyz,
+                                              ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_sRGB2XYZ(const ColorRecord* rgb, ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_AdobeRGB2XYZ(const ColorRecord* rgb, ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_WideGamutRGB2XYZ(const ColorRecord* rgb, ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZ2sRGB2(const ColorRecord* xyz, double gamma,
+                                       ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZ2AdobeRGB2(const ColorRecord* xyz, double gamma,
+                                           ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_XYZ2WideGamutRGB2(const ColorRecord* xyz, double gamma,
+                                               ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_sRGB2XYZ2(const ColorRecord* rgb, double gamma,
+                                    ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_AdobeRGB2XYZ2(const ColorRecord* rgb, double gamma,
+                                        ColorRecord* xyz) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_WideGamutRGB2XYZ2(const ColorRecord* rgb, double gamma,
+                                            ColorRecord* xyz) QEL_NOEXCEPT;
+
+/* Device colours ------------------------------------------------------------------------ */
+
+/* RGB and CMY are complements: out = 255 ((255 - in) / 255)^gamma per channel, a
+ * complement below 0 taken as 0. The fourth double is not written. Return 0. */
+CHROMEL_API int32_t QelColor_RGBs2CMYs(const ColorRecord* rgb, double gammaC, double gammaM,
+                                       double gammaY, uint32_t count,
+                                       ColorRecord* cmy) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_CMYs2RGBs(const ColorRecord* cmy, double gammaR, double gammaG,
+                                       double gammaB, uint32_t count,
+                                       ColorRecord* rgb) QEL_NOEXCEPT;
+/* Separation of CMY (0-255) into CMYK by tetrahedral interpolation in a cube built from
+ * the ratios (fractions of 255): p a single primary, k the black and t the total ink at
+ * the darkest corner, s a two-colour overprint. Results are limited to 0-255. Return 0;
+ * -1 for an empty array or a null pointer. */
+CHROMEL_API int32_t QelColor_CMYs2CMYKs(const ColorRecord* cmy, double p, double k, double s,
+                                        double t, uint32_t count, ColorRecord* cmyk) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_RGBs2CMYKs(const ColorRecord* rgb, double gammaC, double gammaM,
+                                        double gammaY, double p, double k, double s, double t,
+                                        uint32_t count, ColorRecord* cmyk) QEL_NOEXCEPT;
+/* CMYK ink total spread over C, M and Y; a total of 255 x inkRatio becomes 765. */
+CHROMEL_API void QelColor_CMYKs2CMYs(const ColorRecord* cmyk, double inkRatio, uint32_t count,
+                                     ColorRecord* cmy) QEL_NOEXCEPT;
+/* 255 (v / 255)^gamma per channel; negative values give 0. Returns 0. */
+CHROMEL_API int32_t QelColor_CMYKsGamma(const ColorRecord* cmyk, double gammaC, double gammaM,
+                                        double gammaY, double gammaK, uint32_t count,
+                                        ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_CMY2RGB(const ColorRecord* cmy, double gammaR, double gammaG,
+                                     double gammaB, ColorRecord* rgb) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_RGB2CMY(const ColorRecord* rgb, double gammaC, double gammaM,
+                                     double gammaY, ColorRecord* cmy) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_CMY2CMYK(const ColorRecord* cmy, double p, double k, double s,
+                                      double t, ColorRecord* cmyk) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_RGB2CMYK(const ColorRecord* rgb, double gammaC, double gammaM,
+                                      double gammaY, double p, double k, double s, double t,
+                                      ColorRecord* cmyk) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_CMYK2CMY(const ColorRecord* cmyk, double inkRatio,
+                                   ColorRecord* cmy) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_CMYKGamma(const ColorRecord* cmyk, double gammaC, double gammaM,
+                                       double gammaY, double gammaK, ColorRecord* out) QEL_NOEXCEPT;
+/* RGB (0-1) to XYZ matrix of the primaries and white (Y = 1 scale), nine doubles row by
+ * row. Adaptation 2, 3 or 4 then adapts from the white to destinationWhite, which is on
+ * the Y = 100 scale; any other type adapts nothing. */
+CHROMEL_API void QelColor_RGB2XYZMatrix(const PointRecord* red, const PointRecord* green,
+                                        const PointRecord* blue, const PointRecord* white,
+                                        const PointRecord* destinationWhite, int32_t adaptation,
+                                        double* matrix) QEL_NOEXCEPT;
 
 #ifdef __cplusplus
 }
