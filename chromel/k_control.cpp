@@ -1,0 +1,420 @@
+// CMYK black control: a new K from a black-generation curve of the old K, limited by the
+// total ink, with the removed or added black compensated in C, M and Y.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <span>
+#include <vector>
+
+#include "chromel/abi_guard.h"
+#include "chromel/curve_interp.h"
+#include "chromel/vector_math.h"
+#include "chromel32.h"
+
+namespace chromel {
+namespace {
+
+using vmath::pick;
+
+constexpr int32_t kFailed = -1;
+constexpr std::size_t kBlock = 128;
+
+enum CurveType : int32_t { kNone = 0, kGamma = 1, kSpline = 2, kPolynomial = 3, kLinear = 4 };
+
+// 0-255 to percent and back, keeping the ends exact.
+double percentOf(double v) {
+    return v == 255.0 ? 100.0 : v * 100.0 / 255.0;
+}
+double fromPercent(double v) {
+    return v == 100.0 ? 255.0 : v * 255.0 / 100.0;
+}
+double limit255(double v) {
+    return std::clamp(v, 0.0, 255.0);
+}
+
+// A curve through a table of points with its coefficients set up once. Outside the
+// table the end values hold.
+class TableCurve {
+public:
+    // False for a table of fewer than 2 or more than 256 points, or whose x values
+    // neither rise nor fall strictly.
+    bool prepare(int32_t type, std::span<const CurvePoint> points) {
+        m_type = type;
+        m_points = points;
+        if (points.size() < 2 || points.size() > kMaxCurvePoints) return false;
+        if (type == kPolynomial) return polynomialSetup(points, m_coefficients) != 0;
+        // The linear curve has no coefficients, but a repeated x would divide by zero.
+        return splineSetup(points, m_coefficients) != 0;
+    }
+
+    double operator()(double x) const {
+        const CurvePoint first = m_points.front(), last = m_points.back();
+        if (x <= first.x) return first.y;
+        if (x >= last.x) return last.y;
+        return inner(x);
+    }
+
+    // The interpolator itself, without the end values.
+    double inner(double x) const {
+        switch (m_type) {
+            case kSpline:
+                return splineValue(m_points, m_coefficients, x);
+            case kPolynomial:
+                return polynomialValue(m_points, m_coefficients, x);
+            default:
+                return linearValue(m_points, x);
+        }
+    }
+
+    const CurvePoint& first() const { return m_points.front(); }
+    const CurvePoint& last() const { return m_points.back(); }
+
+private:
+    int32_t m_type = kLinear;
+    std::span<const CurvePoint> m_points;
+    std::array<double, kMaxCurvePoints> m_coefficients{};
+};
+
+// The record's black-generation curve.
+class BlackCurve {
+public:
+    bool prepare(const KControlParams& p) {
+        m_type = p.curveType;
+        m_gamma = p.gamma;
+        if (m_type < kSpline || m_type > kLinear) return true;
+        if (p.table == nullptr) return false;
+        const auto* pts = reinterpret_cast<const CurvePoint*>(p.table);
+        const std::size_t n = p.tableCount < 0 ? 0 : static_cast<std::size_t>(p.tableCount);
+        return m_table.prepare(m_type, {pts, n});
+    }
+
+    int32_t type() const { return m_type; }
+    const TableCurve& table() const { return m_table; }
+
+    // f(x) over a block. Gamma curves take 255 (x / 255)^gamma with 0 and 255 kept
+    // exact; a negative x counts as 0.
+    void apply(const double* x, double* out, std::size_t n) const {
+        if (m_type == kGamma) {
+            gammaBlock(m_gamma, x, out, n);
+            return;
+        }
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = m_table(x[i]);
+    }
+
+private:
+    [[gnu::target_clones("avx512f", "avx2", "default")]] static void gammaBlock(
+        double gamma, const double* __restrict x, double* __restrict out, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const double v = pick(x[i] < 0.0, 0.0, x[i]);
+            const double curved = 255.0 * vmath::pow(v / 255.0, gamma);
+            out[i] = pick(v == 0.0, 0.0, pick(v == 255.0, 255.0, curved));
+        }
+    }
+
+    int32_t m_type = kNone;
+    double m_gamma = 1.0;
+    TableCurve m_table;
+};
+
+// K' = f(K) limited by the ink: 0 when not positive, else at most C + M + Y + K and
+// 255 x ratio.
+double limitBlack(double kNew, const ColorRecord& c, double inkLimit) {
+    if (!(kNew > 0.0)) return 0.0;
+    return std::min({kNew, c.v[0] + c.v[1] + c.v[2] + c.v[3], inkLimit});
+}
+
+struct Weights {
+    double c, m, y;
+};
+
+// Method 0: the removed black shared by weights; weights summing to 0 share it equally.
+Weights shareOf(const KControlParams& p) {
+    const double wc = p.weightC, wm = p.weightM, wy = p.weightY;
+    const double sum = wc + wm + wy;
+    if (sum == 0.0) return {1.0 / 3.0, 1.0 / 3.0, 1.0 / 3.0};
+    return {wc / sum, wm / sum, wy / sum};
+}
+
+void weighted(const Weights& w, const ColorRecord& in, double kNew, ColorRecord& out) {
+    const double c = in.v[0], m = in.v[1], y = in.v[2];
+    const double d = in.v[3] - kNew;
+    out = in;
+    if (kNew == in.v[3] || c + m + y == 0.0) return;
+    out.v[0] = limit255(c + d * w.c);
+    out.v[1] = limit255(m + d * w.m);
+    out.v[2] = limit255(y + d * w.y);
+    out.v[3] = kNew;
+}
+
+// Method 1: the removed black shared in proportion to C, M and Y.
+void proportional(const ColorRecord& in, double kNew, ColorRecord& out) {
+    const double c = in.v[0], m = in.v[1], y = in.v[2], k = in.v[3];
+    const double sum = c + m + y;
+    out = in;
+    if (kNew == k || sum == 0.0) return;  // no ink to share it with (or negative inputs)
+    if (c == m && m == y) {
+        out.v[0] = out.v[1] = out.v[2] = limit255((sum + k - kNew) / 3.0);
+    } else {
+        const double d = k - kNew;
+        out.v[0] = limit255(c + d * c / sum);
+        out.v[1] = limit255(m + d * m / sum);
+        out.v[2] = limit255(y + d * y / sum);
+    }
+    out.v[3] = kNew;
+}
+
+// Scales (a, b, c) by 100 / largest when the largest passes 100; the largest becomes
+// exactly 100.
+void limitLargest(double& a, double& b, double& c) {
+    const double top = std::max({a, b, c});
+    if (top <= 100.0) return;
+    const double f = 100.0 / top;
+    for (double* v : {&a, &b, &c})
+        *v = *v == top ? 100.0 : *v * f;
+}
+
+struct Gcr {
+    double h;          // black-start ratio in [0.1, 1]
+    double threshold;  // K where black generation starts
+    double z;          // (100 TL - 100) / 3
+};
+
+Gcr gcrOf(const KControl2Params& p) {
+    double h = p.blackStartRatio;
+    if (h > 1.0) h = 1.0;
+    if (!(h > 0.1)) h = 0.1;
+    return {h, 255.0 - 255.0 * h, (100.0 * p.totalInkRatio - 100.0) / 3.0};
+}
+
+// The curve's argument of method 3: K rescaled from [threshold, 255] to [0, 255].
+double gcrArgument(const Gcr& g, double k) {
+    return k >= g.threshold ? (k - g.threshold) / (255.0 - g.threshold) * 255.0 : 0.0;
+}
+
+// Method 3: gray-component replacement in percent. k1 is f of the rescaled K, not yet
+// limited.
+void grayReplacement(const Gcr& gcr, double inkLimit, const ColorRecord& in, double k1,
+                     ColorRecord& out) {
+    k1 = limitBlack(k1, in, inkLimit);
+    const double c = percentOf(in.v[0]), m = percentOf(in.v[1]), y = percentOf(in.v[2]),
+                 k = percentOf(in.v[3]);
+    const double s3 = c + m + y, s4 = s3 + k;
+    double g = percentOf(k1);
+    g = g > 0.0 ? std::min({g, s4, 100.0}) : 0.0;
+    const double kN = g * gcr.h;
+    out = in;
+    if (kN == k || s3 == 0.0) return;
+
+    const double d = k - kN, gc = std::min({c, m, y});
+    const double r[3] = {c - gc, m - gc, y - gc};
+    const double pct[3] = {c, m, y};
+    const double big = 100.0 * gcr.h;
+    // Gray-replaced target from the dominant residue.
+    const int dom = (r[0] >= r[1] && r[0] >= r[2]) ? 0 : (r[1] >= r[0] && r[1] >= r[2]) ? 1 : 2;
+    const double x = pct[dom], rx = r[dom];
+    double top = rx;
+    if (k != big) {
+        const double lifted = x + k * (x - gcr.z) / (big - k);
+        if (lifted > rx) top = std::min(lifted, 100.0);
+    }
+    double t1[3];
+    for (int i = 0; i < 3; ++i)
+        t1[i] = r[i] != rx ? r[i] * top / rx : top;
+    // Proportional target.
+    double t2[3] = {c + d * c / s3, m + d * m / s3, y + d * y / s3};
+    limitLargest(t2[0], t2[1], t2[2]);
+    // Blend, then keep the total. When all the ink went to black nothing is left to
+    // rescale: C, M and Y are 0.
+    const double q = kN / big, b = q - q * q;
+    double t3[3];
+    for (int i = 0; i < 3; ++i)
+        t3[i] = t2[i] + (t1[i] - t2[i]) * b;
+    const double sum3 = t3[0] + t3[1] + t3[2];
+    const double keep = sum3 == 0.0 ? 0.0 : (s4 - kN) / sum3;
+    for (double& v : t3)
+        v *= keep;
+    limitLargest(t3[0], t3[1], t3[2]);
+    for (int i = 0; i < 3; ++i)
+        out.v[i] = fromPercent(t3[i]);
+    out.v[3] = fromPercent(kN);
+}
+
+// Colours are read whole before anything is written, so out may be in.
+template <typename PerColour>
+void forEachColour(std::span<const ColorRecord> in, ColorRecord* out, const BlackCurve& curve,
+                   PerColour&& perColour, double (*argument)(const ColorRecord&, const void*),
+                   const void* context) {
+    double x[kBlock], f[kBlock];
+    ColorRecord local[kBlock];
+    for (std::size_t base = 0; base < in.size(); base += kBlock) {
+        const std::size_t n = std::min(kBlock, in.size() - base);
+        std::memcpy(local, in.data() + base, n * sizeof(ColorRecord));
+        for (std::size_t i = 0; i < n; ++i)
+            x[i] = argument(local[i], context);
+        curve.apply(x, f, n);
+        for (std::size_t i = 0; i < n; ++i)
+            perColour(local[i], f[i], out[base + i]);
+    }
+}
+
+double blackOf(const ColorRecord& c, const void*) {
+    return c.v[3];
+}
+
+double gcrArgumentOf(const ColorRecord& c, const void* gcr) {
+    return gcrArgument(*static_cast<const Gcr*>(gcr), c.v[3]);
+}
+
+void copyColours(std::span<const ColorRecord> in, ColorRecord* out) {
+    if (in.data() != out) std::memmove(out, in.data(), in.size_bytes());
+}
+
+int32_t searchMethod(const KControlParams& p, const BlackCurve& curve,
+                     std::span<const ColorRecord> in, ColorRecord* out);
+
+// Methods 0-2 (and 3 when gcr is given). The curve is already set up.
+int32_t runBasic(const KControlParams& p, const BlackCurve& curve, const Gcr* gcr,
+                 std::span<const ColorRecord> in, ColorRecord* out) {
+    const double inkLimit = 255.0 * p.inkLimitRatio;
+    switch (p.method) {
+        case 0: {
+            const Weights w = shareOf(p);
+            forEachColour(
+                in, out, curve,
+                [&](const ColorRecord& c, double f, ColorRecord& o) {
+                    weighted(w, c, limitBlack(f, c, inkLimit), o);
+                },
+                blackOf, nullptr);
+            return 0;
+        }
+        case 1:
+            forEachColour(
+                in, out, curve,
+                [&](const ColorRecord& c, double f, ColorRecord& o) {
+                    proportional(c, limitBlack(f, c, inkLimit), o);
+                },
+                blackOf, nullptr);
+            return 0;
+        case 2:
+            return searchMethod(p, curve, in, out);
+        case 3:
+            if (gcr != nullptr) {
+                forEachColour(
+                    in, out, curve,
+                    [&](const ColorRecord& c, double f, ColorRecord& o) {
+                        grayReplacement(*gcr, inkLimit, c, f, o);
+                    },
+                    gcrArgumentOf, gcr);
+                return 0;
+            }
+            [[fallthrough]];
+        default:
+            copyColours(in, out);
+            return 0;
+    }
+}
+
+// Curve type 0 or unknown: the input is copied. Otherwise the table must be usable.
+enum class Prepared { Copy, Ready, Refused };
+
+Prepared prepare(const KControlParams& p, BlackCurve& curve) {
+    if (p.curveType < kGamma || p.curveType > kLinear) return Prepared::Copy;
+    return curve.prepare(p) ? Prepared::Ready : Prepared::Refused;
+}
+
+int32_t kControl(const KControlParams& p, const Gcr* gcr, std::span<const ColorRecord> in,
+                 ColorRecord* out) {
+    BlackCurve curve;
+    switch (prepare(p, curve)) {
+        case Prepared::Copy:
+            copyColours(in, out);
+            return 0;
+        case Prepared::Refused:
+            return kFailed;
+        case Prepared::Ready:
+            break;
+    }
+    return runBasic(p, curve, gcr, in, out);
+}
+
+int32_t searchMethod(const KControlParams&, const BlackCurve&, std::span<const ColorRecord>,
+                     ColorRecord*) {
+    return kFailed;
+}
+
+int32_t blackLineMethod(const KControl3Params&, std::span<const ColorRecord>, ColorRecord*) {
+    return kFailed;
+}
+
+int32_t kControl3(const KControl3Params& p, std::span<const ColorRecord> in, ColorRecord* out) {
+    const KControlParams& base = p.base.base;
+    if (base.method != 4) {
+        const Gcr gcr = gcrOf(p.base);
+        return kControl(base, &gcr, in, out);
+    }
+    if (base.curveType == kGamma) {
+        KControlParams asGcr = base;
+        asGcr.method = 3;
+        const Gcr gcr = gcrOf(p.base);
+        return kControl(asGcr, &gcr, in, out);
+    }
+    if (base.curveType < kSpline || base.curveType > kLinear) {
+        copyColours(in, out);
+        return 0;
+    }
+    return blackLineMethod(p, in, out);
+}
+
+template <typename Params, typename Run>
+int32_t guarded(const ColorRecord* in, const Params* params, uint32_t count, ColorRecord* out,
+                Run&& run) noexcept {
+    return abiGuard(kFailed, [&]() -> int32_t {
+        if (count == 0) return 0;
+        if (in == nullptr || params == nullptr || out == nullptr) return kFailed;
+        return run(*params, std::span<const ColorRecord>{in, count}, out);
+    });
+}
+
+}  // namespace
+}  // namespace chromel
+
+// CMYK K-control -------------------------------------------------------------------------
+
+int32_t QelColor_CMYKsKControl(const ColorRecord* in, const KControlParams* params, uint32_t count,
+                               ColorRecord* out) noexcept {
+    return chromel::guarded(in, params, count, out, [](const KControlParams& p, auto cs, auto* o) {
+        return chromel::kControl(p, nullptr, cs, o);
+    });
+}
+
+int32_t QelColor_CMYKsKControl2(const ColorRecord* in, const KControl2Params* params,
+                                uint32_t count, ColorRecord* out) noexcept {
+    return chromel::guarded(in, params, count, out, [](const KControl2Params& p, auto cs, auto* o) {
+        const chromel::Gcr gcr = chromel::gcrOf(p);
+        return chromel::kControl(p.base, &gcr, cs, o);
+    });
+}
+
+int32_t QelColor_CMYKsKControl3(const ColorRecord* in, const KControl3Params* params,
+                                uint32_t count, ColorRecord* out) noexcept {
+    return chromel::guarded(in, params, count, out, [](const KControl3Params& p, auto cs, auto* o) {
+        return chromel::kControl3(p, cs, o);
+    });
+}
+
+int32_t QelColor_CMYKKControl(const ColorRecord* in, const KControlParams* params,
+                              ColorRecord* out) noexcept {
+    return QelColor_CMYKsKControl(in, params, 1, out);
+}
+
+int32_t QelColor_CMYKKControl2(const ColorRecord* in, const KControl2Params* params,
+                               ColorRecord* out) noexcept {
+    return QelColor_CMYKsKControl2(in, params, 1, out);
+}
+
+int32_t QelColor_CMYKKControl3(const ColorRecord* in, const KControl3Params* params,
+                               ColorRecord* out) noexcept {
+    return QelColor_CMYKsKControl3(in, params, 1, out);
+}

@@ -1,0 +1,271 @@
+// Black control through the exported interface: worked colours, invariants over random
+// colours, the three nested families and refused input.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "chromel32.h"
+
+namespace {
+
+constexpr double kTight = 1e-9;
+
+ColorRecord cmyk(double c, double m, double y, double k) {
+    return ColorRecord{{c, m, y, k}};
+}
+
+KControl3Params gammaParams(int32_t method, double gamma, double inkRatio = 4.0) {
+    KControl3Params p{};
+    p.base.base.curveType = 1;
+    p.base.base.method = method;
+    p.base.base.inkLimitRatio = inkRatio;
+    p.base.base.gamma = gamma;
+    p.base.base.weightC = p.base.base.weightM = p.base.base.weightY = 1;
+    p.base.totalInkRatio = 3.0;
+    p.base.blackStartRatio = 0.6;
+    return p;
+}
+
+const std::vector<double> kRisingTable = {20, 10, 128, 100, 230, 240};
+
+KControl3Params tableParams(int32_t method, int32_t curveType, const std::vector<double>& table) {
+    KControl3Params p = gammaParams(method, 1.0);
+    p.base.base.curveType = curveType;
+    p.base.base.tableCount = static_cast<int32_t>(table.size() / 2);
+    p.base.base.table = table.data();
+    return p;
+}
+
+ColorRecord one3(const ColorRecord& in, const KControl3Params& p) {
+    ColorRecord out{};
+    EXPECT_EQ(QelColor_CMYKKControl3(&in, &p, &out), 0);
+    return out;
+}
+
+std::vector<ColorRecord> randomColours(std::size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<double> dist(0.0, 255.0);
+    std::vector<ColorRecord> v;
+    for (double c : {0.0, 255.0})
+        for (double k : {0.0, 128.0, 255.0})
+            v.push_back(cmyk(c, c, c, k));
+    while (v.size() < n)
+        v.push_back(cmyk(dist(gen), dist(gen), dist(gen), dist(gen)));
+    return v;
+}
+
+void expectSame(const ColorRecord& a, const ColorRecord& b, double tol = 0.0) {
+    for (int i = 0; i < 4; ++i)
+        EXPECT_NEAR(a.v[i], b.v[i], tol) << "channel " << i;
+}
+
+TEST(KControlWorked, GammaOneWithRoomyLimitChangesNothing) {
+    for (int method : {0, 1, 3}) {
+        const auto in = randomColours(64, 1);
+        std::vector<ColorRecord> out(in.size());
+        KControl3Params p = gammaParams(method, 1.0, 4.0);
+        p.base.blackStartRatio = 1.0;
+        ASSERT_EQ(QelColor_CMYKsKControl3(in.data(), &p, in.size(), out.data()), 0);
+        for (std::size_t i = 0; i < in.size(); ++i)
+            expectSame(out[i], in[i], kTight);
+    }
+}
+
+TEST(KControlWorked, ProportionalSharesRemovedBlackByChannel) {
+    const ColorRecord out = one3(cmyk(100, 50, 0, 128), gammaParams(1, 2.0));
+    EXPECT_NEAR(out.v[3], 64.2510, 5e-5);
+    EXPECT_NEAR(out.v[0], 142.4993, 5e-5);
+    EXPECT_NEAR(out.v[1], 71.2497, 5e-5);
+    EXPECT_EQ(out.v[2], 0.0);
+}
+
+TEST(KControlWorked, WeightedSharesByWeightsAndSurvivesBadSums) {
+    const ColorRecord in = cmyk(40, 80, 120, 200);
+    const double kNew = 255.0 * std::pow(200.0 / 255.0, 2.0);
+    const double third = (200.0 - kNew) / 3.0;
+    struct Case {
+        int32_t c, m, y;
+    };
+    // Equal weights, a zero sum and sums beyond int32 all share D equally.
+    for (const Case w : {Case{1, 1, 1}, Case{1, -1, 0}, Case{INT32_MAX, INT32_MAX, INT32_MAX}}) {
+        KControl3Params p = gammaParams(0, 2.0);
+        p.base.base.weightC = w.c, p.base.base.weightM = w.m, p.base.base.weightY = w.y;
+        expectSame(one3(in, p), cmyk(40 + third, 80 + third, 120 + third, kNew), kTight);
+    }
+    KControl3Params p = gammaParams(0, 2.0);
+    p.base.base.weightC = 3, p.base.base.weightM = 0, p.base.base.weightY = 1;
+    const double d = 200.0 - kNew;
+    expectSame(one3(in, p), cmyk(40 + 0.75 * d, 80, 120 + 0.25 * d, kNew), kTight);
+}
+
+TEST(KControlWorked, ProportionalCopiesColourWhoseInkSumsToZero) {
+    const ColorRecord in = cmyk(10, -10, 0, 100);
+    expectSame(one3(in, gammaParams(1, 2.0)), in);
+}
+
+// Methods 0, 1 and 3 over random colours, gamma and table curves, tight ink limits.
+TEST(KControlInvariants, BlackWithinInkAndChannelsWithinRange) {
+    const auto in = randomColours(2000, 7);
+    std::vector<ColorRecord> out(in.size()), inPlace;
+    for (int curve : {1, 2, 3, 4})
+        for (int method : {0, 1, 3})
+            for (double ratio : {0.5, 1.0, 3.0}) {
+                SCOPED_TRACE(::testing::Message()
+                             << "curve " << curve << " method " << method << " ratio " << ratio);
+                KControl3Params p = curve == 1 ? gammaParams(method, 0.45, ratio)
+                                               : tableParams(method, curve, kRisingTable);
+                p.base.base.inkLimitRatio = ratio;
+                ASSERT_EQ(QelColor_CMYKsKControl3(in.data(), &p, in.size(), out.data()), 0);
+                inPlace = in;
+                ASSERT_EQ(QelColor_CMYKsKControl3(inPlace.data(), &p, in.size(), inPlace.data()),
+                          0);
+                for (std::size_t i = 0; i < in.size(); ++i) {
+                    const ColorRecord& a = in[i];
+                    const ColorRecord& b = out[i];
+                    expectSame(inPlace[i], b);
+                    for (double v : b.v) {
+                        EXPECT_GE(v, 0.0);
+                        EXPECT_LE(v, 255.0);
+                    }
+                    if (b.v[3] != a.v[3]) {
+                        EXPECT_LE(b.v[3], a.v[0] + a.v[1] + a.v[2] + a.v[3] + 1e-9);
+                        EXPECT_LE(b.v[3], 255.0 * ratio + 1e-9);
+                    }
+                    if (method != 3 && a.v[0] == 0 && a.v[1] == 0 && a.v[2] == 0) expectSame(b, a);
+                }
+            }
+}
+
+TEST(KControlGrayReplacement, BlackStartRatioIsLimited) {
+    const auto in = randomColours(300, 3);
+    struct Case {
+        double given, acts;
+    };
+    for (const Case c : {Case{1.5, 1.0}, Case{0.05, 0.1}, Case{-2.0, 0.1}}) {
+        KControl3Params given = gammaParams(3, 0.7), acts = given;
+        given.base.blackStartRatio = c.given;
+        acts.base.blackStartRatio = c.acts;
+        std::vector<ColorRecord> a(in.size()), b(in.size());
+        QelColor_CMYKsKControl3(in.data(), &given, in.size(), a.data());
+        QelColor_CMYKsKControl3(in.data(), &acts, in.size(), b.data());
+        for (std::size_t i = 0; i < in.size(); ++i)
+            expectSame(a[i], b[i]);
+    }
+}
+
+TEST(KControlGrayReplacement, KeepsTotalInkUnlessAChannelIsLimited) {
+    const auto in = randomColours(2000, 11);
+    std::vector<ColorRecord> out(in.size());
+    for (double h : {0.3, 0.8, 1.0}) {
+        KControl3Params p = gammaParams(3, 0.6);
+        p.base.blackStartRatio = h;
+        QelColor_CMYKsKControl3(in.data(), &p, in.size(), out.data());
+        int kept = 0;
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            const ColorRecord& o = out[i];
+            if (std::max({o.v[0], o.v[1], o.v[2]}) >= 255.0) continue;
+            ++kept;
+            EXPECT_NEAR(o.v[0] + o.v[1] + o.v[2] + o.v[3],
+                        in[i].v[0] + in[i].v[1] + in[i].v[2] + in[i].v[3], 1e-9);
+        }
+        EXPECT_GT(kept, 500);
+    }
+}
+
+TEST(KControlGrayReplacement, AllInkToBlackLeavesNoColour) {
+    KControl3Params p = gammaParams(3, 0.1);
+    p.base.blackStartRatio = 1.0;
+    const ColorRecord out = one3(cmyk(25.5, 25.5, 25.5, 153), p);
+    expectSame(out, cmyk(0, 0, 0, 229.5), kTight);
+}
+
+TEST(KControlCurves, TableEndsHoldOutsideTable) {
+    for (int curve : {2, 3, 4}) {
+        const KControl3Params p = tableParams(1, curve, kRisingTable);
+        EXPECT_EQ(one3(cmyk(50, 50, 50, 5), p).v[3], 10.0) << curve;
+        EXPECT_EQ(one3(cmyk(50, 50, 50, 250), p).v[3], 240.0) << curve;
+        EXPECT_NEAR(one3(cmyk(50, 50, 50, 128), p).v[3], 100.0, kTight) << curve;
+    }
+}
+
+TEST(KControlCurves, UnusableTableIsRefusedByEveryMethod) {
+    const std::vector<double> repeated = {0, 0, 100, 50, 100, 80};
+    const std::vector<double> zigzag = {0, 0, 100, 50, 50, 80};
+    const std::vector<double> single = {0, 0};
+    const std::vector<double> tooMany(2 * 257, 1.0);
+    const ColorRecord in = cmyk(10, 20, 30, 40), sentinel = cmyk(-1, -2, -3, -4);
+    for (const auto* table : {&repeated, &zigzag, &single, &tooMany})
+        for (int curve : {2, 3, 4})
+            for (int method = 0; method <= 4; ++method) {
+                KControl3Params p = tableParams(method, curve, *table);
+                ColorRecord out = sentinel;
+                EXPECT_EQ(QelColor_CMYKKControl3(&in, &p, &out), -1) << curve << method;
+                expectSame(out, sentinel);
+                p.base.base.table = nullptr;
+                EXPECT_EQ(QelColor_CMYKKControl3(&in, &p, &out), -1);
+                expectSame(out, sentinel);
+            }
+}
+
+TEST(KControlFamilies, EachFamilyPassesEarlierMethodsOn) {
+    const auto in = randomColours(500, 5);
+    std::vector<ColorRecord> first(in.size()), second(in.size()), third(in.size());
+    for (int curve : {1, 2})
+        for (int method : {0, 1, 3, 7}) {
+            const KControl3Params p =
+                curve == 1 ? gammaParams(method, 1.8) : tableParams(method, curve, kRisingTable);
+            ASSERT_EQ(QelColor_CMYKsKControl3(in.data(), &p, in.size(), third.data()), 0);
+            ASSERT_EQ(QelColor_CMYKsKControl2(in.data(), &p.base, in.size(), second.data()), 0);
+            for (std::size_t i = 0; i < in.size(); ++i)
+                expectSame(third[i], second[i]);
+            if (method == 3) continue;
+            ASSERT_EQ(QelColor_CMYKsKControl(in.data(), &p.base.base, in.size(), first.data()), 0);
+            for (std::size_t i = 0; i < in.size(); ++i)
+                expectSame(second[i], first[i]);
+        }
+}
+
+TEST(KControlFamilies, FirstFamilyCopiesGrayReplacement) {
+    const ColorRecord in = cmyk(10, 20, 30, 200);
+    const KControl3Params p = gammaParams(3, 2.0);
+    ColorRecord out{};
+    EXPECT_EQ(QelColor_CMYKKControl(&in, &p.base.base, &out), 0);
+    expectSame(out, in);
+}
+
+TEST(KControlFamilies, BlackLineMethodWithGammaIsGrayReplacement) {
+    const auto in = randomColours(500, 9);
+    std::vector<ColorRecord> a(in.size()), b(in.size());
+    KControl3Params p = gammaParams(4, 0.8);
+    QelColor_CMYKsKControl3(in.data(), &p, in.size(), a.data());
+    p.base.base.method = 3;
+    QelColor_CMYKsKControl3(in.data(), &p, in.size(), b.data());
+    for (std::size_t i = 0; i < in.size(); ++i)
+        expectSame(a[i], b[i]);
+}
+
+TEST(KControlBadInput, NullsWriteNothing) {
+    const KControl3Params p = gammaParams(1, 2.0);
+    const ColorRecord in = cmyk(10, 20, 30, 40), sentinel = cmyk(-1, -2, -3, -4);
+    ColorRecord out = sentinel;
+    EXPECT_EQ(QelColor_CMYKsKControl3(&in, &p, 0, &out), 0);
+    EXPECT_EQ(QelColor_CMYKsKControl3(&in, nullptr, 1, &out), -1);
+    EXPECT_EQ(QelColor_CMYKsKControl2(nullptr, &p.base, 1, &out), -1);
+    EXPECT_EQ(QelColor_CMYKsKControl(&in, &p.base.base, 1, nullptr), -1);
+    expectSame(out, sentinel);
+}
+
+TEST(KControlBadInput, CurveTypeNoneOrUnknownCopies) {
+    const ColorRecord in = cmyk(10, 20, 30, 40);
+    for (int curve : {0, 5, -1}) {
+        KControl3Params p = gammaParams(1, 2.0);
+        p.base.base.curveType = curve;
+        expectSame(one3(in, p), in);
+    }
+}
+
+}  // namespace
