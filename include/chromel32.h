@@ -554,6 +554,264 @@ CHROMEL_API void QelColor_RGB2XYZMatrix(const PointRecord* red, const PointRecor
                                         const PointRecord* destinationWhite, int32_t adaptation,
                                         double* matrix) QEL_NOEXCEPT;
 
+/* CMYK grids, D-control and colour comparisons ------------------------------------------ */
+
+/* One entry of a grid descriptor: a count and up to 256 values. Entry 0 holds the number of
+ * K levels and the levels, increasing; entry 1 + j the breakpoints shared by the C, M and Y
+ * axes of K level j. Also the K-level header of the per-axis form. */
+typedef struct GridDescriptor {
+    int32_t count;
+    double values[256];
+} GridDescriptor;
+
+/* One layer of the per-axis form: a count and breakpoint records whose first three doubles
+ * are the C, M and Y breakpoints of that index. */
+typedef struct GridDescriptor2 {
+    int32_t count;
+    ColorRecord breakpoints[256];
+} GridDescriptor2;
+
+QEL_STATIC_ASSERT(sizeof(GridDescriptor) == 2056, "GridDescriptor entry is 2056 bytes");
+QEL_STATIC_ASSERT(offsetof(GridDescriptor, values) == 8, "values start at byte 8");
+QEL_STATIC_ASSERT(sizeof(GridDescriptor2) == 8200, "GridDescriptor2 entry is 8200 bytes");
+QEL_STATIC_ASSERT(offsetof(GridDescriptor2, breakpoints) == 8, "breakpoints start at byte 8");
+
+/* A point of a tone curve on the 0-255 scale. */
+typedef struct DControlPoint {
+    double input;
+    double output;
+} DControlPoint;
+
+/* Four tone curves (C, M, Y, K) of pointCount points each. type: 0 none, 1 natural cubic
+ * spline, 2 interpolating polynomial, 3 piecewise linear; other values copy. */
+typedef struct DControlRecord {
+    int32_t type;
+    int32_t pointCount;
+    DControlPoint curves[4][256];
+} DControlRecord;
+
+QEL_STATIC_ASSERT(sizeof(DControlPoint) == 16, "a curve point is two doubles");
+QEL_STATIC_ASSERT(sizeof(DControlRecord) == 16392, "DControlRecord is 16392 bytes");
+QEL_STATIC_ASSERT(offsetof(DControlRecord, curves) == 8, "curves start at byte 8");
+
+/* A measured single-channel ramp: digital values (0-255) and the Labs measured there. */
+typedef struct DControlRamp {
+    int32_t count;
+    const double* digital;
+    const ColorRecord* lab;
+} DControlRamp;
+
+/* Input of the D-control preparations: the CMYK of each node of an n x n x n Lab lattice
+ * (L-major, then a, then b) and a ramp for each of C, M, Y and K. */
+typedef struct DControlPrepParams {
+    int32_t type;
+    int32_t latticeSize;
+    const ColorRecord* lattice;
+    DControlRamp ramps[4];
+} DControlPrepParams;
+
+QEL_STATIC_ASSERT(sizeof(DControlRamp) == 24, "a ramp is a count and two pointers");
+QEL_STATIC_ASSERT(offsetof(DControlPrepParams, lattice) == 8, "the lattice follows the size");
+QEL_STATIC_ASSERT(offsetof(DControlPrepParams, ramps) == 16, "the ramps follow the lattice");
+
+/* Results of the D-control preparations. */
+#define QEL_DCONTROL_OK 0
+#define QEL_DCONTROL_INVALID_ARGUMENT 1
+#define QEL_DCONTROL_NO_MEMORY 3
+#define QEL_DCONTROL_NOT_LOCKED 4 /* kept for callers; never returned */
+
+/* Lab of CMYK colours from a grid: the cell is found by binary search (K below the first
+ * level and C, M, Y below their first breakpoint take the first interval, values at or
+ * above the last the last one) and interpolated with the cell functions. A descriptor with
+ * fewer than 2 K levels or 2 breakpoints, or a count above 256, writes nothing and returns
+ * -1, as do null pointers. The plain forms return count - 1, the others 0. */
+CHROMEL_API int32_t QelColor_ExtractLabsFromCMYKGridData_TriLinear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const ColorRecord* cmyk, uint32_t count, ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabsFromCMYKGridData_Linear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const ColorRecord* cmyk, uint32_t count, ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabsFromCMYKGridData(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const ColorRecord* cmyk, uint32_t count, ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabFromCMYKGridData(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const ColorRecord* cmyk, ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabWithCMYKGridData(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const ColorRecord* cmyk, ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabFromCMYKGridData_TriLinear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const ColorRecord* cmyk, ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabFromCMYKGridData_Linear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const ColorRecord* cmyk, ColorRecord* lab) QEL_NOEXCEPT;
+/* Each coordinate strictly inside its cell is warped to lo + (hi - lo) t^gamma, t its
+ * fraction of the cell; coordinates on or outside the cell bounds stay as they are. */
+CHROMEL_API int32_t QelColor_ExtractLabsFromCMYKGridDataWithGamma_TriLinear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    double gammaC, double gammaM, double gammaY, double gammaK, const ColorRecord* cmyk,
+    uint32_t count, ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabsFromCMYKGridDataWithGamma_Linear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    double gammaC, double gammaM, double gammaY, double gammaK, const ColorRecord* cmyk,
+    uint32_t count, ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabsFromCMYKGridDataWithGamma(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    double gammaC, double gammaM, double gammaY, double gammaK, const ColorRecord* cmyk,
+    uint32_t count, ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabFromCMYKGridDataWithGamma(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    double gammaC, double gammaM, double gammaY, double gammaK, const ColorRecord* cmyk,
+    ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabFromCMYKGridDataWithGamma_TriLinear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    double gammaC, double gammaM, double gammaY, double gammaK, const ColorRecord* cmyk,
+    ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabFromCMYKGridDataWithGamma_Linear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    double gammaC, double gammaM, double gammaY, double gammaK, const ColorRecord* cmyk,
+    ColorRecord* lab) QEL_NOEXCEPT;
+/* Per-axis breakpoints; tetrahedral. kLevels is the K-level header (count and levels). */
+CHROMEL_API int32_t QelColor_ExtractLabsFromCMYKGridData2(
+    const GridDescriptor* kLevels, const GridDescriptor2* layers, const ColorRecord* positions,
+    const ColorRecord* values, const ColorRecord* cmyk, uint32_t count,
+    ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabFromCMYKGridData2(
+    const GridDescriptor* kLevels, const GridDescriptor2* layers, const ColorRecord* positions,
+    const ColorRecord* values, const ColorRecord* cmyk, ColorRecord* lab) QEL_NOEXCEPT;
+/* The Lab of the colour printed through a D-control record (types 1-3), taken as linear
+ * inside each cell; other types look up as the plain forms. A coordinate whose corrected
+ * cell bounds coincide is not warped. blackRatio as in QelColor_CMYKsDControl2Ex. */
+CHROMEL_API int32_t QelColor_ExtractLabsFromCMYKGridDataForDControl2_TriLinear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const DControlRecord* control, const double* blackRatio, const ColorRecord* cmyk,
+    uint32_t count, ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabsFromCMYKGridDataForDControl2_Linear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const DControlRecord* control, const double* blackRatio, const ColorRecord* cmyk,
+    uint32_t count, ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabsFromCMYKGridDataForDControl2(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const DControlRecord* control, const double* blackRatio, const ColorRecord* cmyk,
+    uint32_t count, ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabFromCMYKGridDataForDControl2(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const DControlRecord* control, const double* blackRatio, const ColorRecord* cmyk,
+    ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabFromCMYKGridDataForDControl2_TriLinear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const DControlRecord* control, const double* blackRatio, const ColorRecord* cmyk,
+    ColorRecord* lab) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_ExtractLabFromCMYKGridDataForDControl2_Linear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const DControlRecord* control, const double* blackRatio, const ColorRecord* cmyk,
+    ColorRecord* lab) QEL_NOEXCEPT;
+/* The mean of the n candidates with the smallest differences, weighted by 1 / (d^2 + 1),
+ * or the plain mean of those at difference 0; components limited to 0-255. n is limited
+ * to 1 ... count. */
+CHROMEL_API void QelColor_Extract4DColorFromDeltaEAryBySamplingNum(const double* differences,
+                                                                   const ColorRecord* candidates,
+                                                                   uint32_t count, int32_t n,
+                                                                   ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_ExtractCMYKFromDeltaEAryBySamplingNum(const double* differences,
+                                                                const ColorRecord* candidates,
+                                                                uint32_t count, int32_t n,
+                                                                ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_ExtractCMYKWithDeltaE(const double* differences,
+                                                const ColorRecord* candidates, uint32_t count,
+                                                int32_t n, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_Extract3DColorFromDeltaEAryBySamplingNum(const double* differences,
+                                                                   const ColorRecord* candidates,
+                                                                   uint32_t count, int32_t n,
+                                                                   ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_ExtractRGBFromDeltaEAryBySamplingNum(const double* differences,
+                                                               const ColorRecord* candidates,
+                                                               uint32_t count, int32_t n,
+                                                               ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_ExtractRGBWithDeltaE(const double* differences,
+                                               const ColorRecord* candidates, uint32_t count,
+                                               int32_t n, ColorRecord* out) QEL_NOEXCEPT;
+
+/* Tone curves applied per channel, results limited to 0-255. A curve with a point count
+ * outside 2-256 or inputs not strictly monotonic passes its channel through. The second
+ * family stretches K by 255 / (255 r) before the K curve and scales it back after; a null
+ * blackRatio means r = 1, r <= 0 acts as 0. */
+CHROMEL_API void QelColor_CMYKsDControlEx(const ColorRecord* cmyk, const DControlRecord* control,
+                                          uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_CMYKsDControl(const ColorRecord* cmyk, int32_t type,
+                                        const DControlPoint* curveC, const DControlPoint* curveM,
+                                        const DControlPoint* curveY, const DControlPoint* curveK,
+                                        int32_t pointCount, uint32_t count,
+                                        ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_CMYKsDControl2Ex(const ColorRecord* cmyk, const DControlRecord* control,
+                                           const double* blackRatio, uint32_t count,
+                                           ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_CMYKsDControl2(const ColorRecord* cmyk, int32_t type,
+                                         const DControlPoint* curveC, const DControlPoint* curveM,
+                                         const DControlPoint* curveY, const DControlPoint* curveK,
+                                         int32_t pointCount, const double* blackRatio,
+                                         uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_CMYKDControl(const ColorRecord* cmyk, int32_t type,
+                                       const DControlPoint* curveC, const DControlPoint* curveM,
+                                       const DControlPoint* curveY, const DControlPoint* curveK,
+                                       int32_t pointCount, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_CMYKDControlEx(const ColorRecord* cmyk, const DControlRecord* control,
+                                         ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_CMYKDControl2(const ColorRecord* cmyk, int32_t type,
+                                        const DControlPoint* curveC, const DControlPoint* curveM,
+                                        const DControlPoint* curveY, const DControlPoint* curveK,
+                                        int32_t pointCount, const double* blackRatio,
+                                        ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API void QelColor_CMYKDControl2Ex(const ColorRecord* cmyk, const DControlRecord* control,
+                                          const double* blackRatio, ColorRecord* out) QEL_NOEXCEPT;
+/* Curves that linearise each channel's measured response. Return QEL_DCONTROL_*: a null
+ * pointer, a lattice size below 2 or a point count outside 2-256 gives
+ * QEL_DCONTROL_INVALID_ARGUMENT and an empty record (type 0, no points). The Ex form spaces
+ * the curve inputs over 0-255 directly; the second family's INV curves are the responses
+ * themselves, kept strictly rising, and its FWD curves those exchanged. */
+CHROMEL_API int32_t QelColor_PrepareCMYKDControl_FWD(const DControlPrepParams* params,
+                                                     int32_t pointCount,
+                                                     DControlRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_PrepareCMYKDControlEx_FWD(const DControlPrepParams* params,
+                                                       int32_t pointCount,
+                                                       DControlRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_PrepareCMYKDControl2_INV(const DControlPrepParams* params,
+                                                      int32_t pointCount,
+                                                      DControlRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_PrepareCMYKDControl2_FWD(const DControlPrepParams* params,
+                                                      int32_t pointCount,
+                                                      DControlRecord* out) QEL_NOEXCEPT;
+/* Run the matching FWD form and copy pointCount points of each curve out. */
+CHROMEL_API int32_t QelColor_PrepareCMYKDControl(const DControlPrepParams* params,
+                                                 int32_t pointCount, DControlPoint* curveC,
+                                                 DControlPoint* curveM, DControlPoint* curveY,
+                                                 DControlPoint* curveK) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_PrepareCMYKDControlEx(const DControlPrepParams* params,
+                                                   int32_t pointCount, DControlPoint* curveC,
+                                                   DControlPoint* curveM, DControlPoint* curveY,
+                                                   DControlPoint* curveK) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_PrepareCMYKDControl2(const DControlPrepParams* params,
+                                                  int32_t pointCount, DControlPoint* curveC,
+                                                  DControlPoint* curveM, DControlPoint* curveY,
+                                                  DControlPoint* curveK) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_PrepareCMYKDControl_CMYK(const DControlPrepParams* params,
+                                                      int32_t pointCount, DControlPoint* curveC,
+                                                      DControlPoint* curveM, DControlPoint* curveY,
+                                                      DControlPoint* curveK) QEL_NOEXCEPT;
+
+/* Sort comparators: negative puts a first. Greater sorts descending and Lesser ascending by
+ * the first differing component (R forms: the last); the 1D pair the other way round. */
+CHROMEL_API double QelColComp_Greater4DColor(const ColorRecord* a, const ColorRecord* b) QEL_NOEXCEPT;
+CHROMEL_API double QelColComp_Lesser4DColor(const ColorRecord* a, const ColorRecord* b) QEL_NOEXCEPT;
+CHROMEL_API double QelColComp_RGreater4DColor(const ColorRecord* a, const ColorRecord* b) QEL_NOEXCEPT;
+CHROMEL_API double QelColComp_RLesser4DColor(const ColorRecord* a, const ColorRecord* b) QEL_NOEXCEPT;
+CHROMEL_API double QelColComp_Greater3DColor(const ColorRecord* a, const ColorRecord* b) QEL_NOEXCEPT;
+CHROMEL_API double QelColComp_Lesser3DColor(const ColorRecord* a, const ColorRecord* b) QEL_NOEXCEPT;
+CHROMEL_API double QelColComp_RGreater3DColor(const ColorRecord* a, const ColorRecord* b) QEL_NOEXCEPT;
+CHROMEL_API double QelColComp_RLesser3DColor(const ColorRecord* a, const ColorRecord* b) QEL_NOEXCEPT;
+CHROMEL_API double QelColComp_Greater1DColor(const double* a, const double* b) QEL_NOEXCEPT;
+CHROMEL_API double QelColComp_Lesser1DColor(const double* a, const double* b) QEL_NOEXCEPT;
 /* CMYK K-control ------------------------------------------------------------------------ */
 
 /* Colour difference of two Lab colours, as QelColor_DefaultDeltaEFunc. */

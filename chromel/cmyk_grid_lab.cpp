@@ -1,0 +1,486 @@
+// Lab from a CMYK grid: a C x M x Y lattice per K level, located by binary search and
+// interpolated with the 4D cell kernels; and the pick-by-difference of candidate colours.
+#include "chromel/cmyk_grid_lab.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+#include "chromel/abi_guard.h"
+#include "chromel/d_control.h"
+
+namespace chromel {
+namespace {
+
+constexpr int kMaxEntries = 256;
+
+// Breakpoints of one axis, every `stride` doubles.
+struct Axis {
+    const double* b = nullptr;
+    std::size_t stride = 1;
+    int n = 0;
+    double at(int i) const { return b[static_cast<std::size_t>(i) * stride]; }
+};
+
+// The upper end i of the interval holding v: the first i in 1 ... n - 1 with v < b_i, or
+// n - 1. Values below b_0 thus take the first interval, values at or above the last
+// breakpoint the last one.
+int upperIndex(const Axis& a, double v) {
+    int lo = 1, hi = a.n - 1;
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (v < a.at(mid))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
+}
+
+struct Layer {
+    std::array<Axis, 3> axes;  // C, M, Y
+    std::size_t base = 0;      // global index of the layer's first node
+};
+
+struct Grid {
+    Axis k;
+    std::array<Layer, kMaxEntries> layers;
+    const ColorRecord* positions = nullptr;
+    const ColorRecord* values = nullptr;
+};
+
+// The cell of a point: its K interval and the upper indices on each axis of both layers.
+struct CellKey {
+    int j = -1;
+    int i[2][3] = {};
+    bool operator==(const CellKey&) const = default;
+};
+
+CellKey locate(const Grid& g, const ColorRecord& p) {
+    CellKey key;
+    key.j = upperIndex(g.k, p.v[3]) - 1;
+    for (int l = 0; l < 2; ++l)
+        for (int a = 0; a < 3; ++a)
+            key.i[l][a] = upperIndex(g.layers[key.j + l].axes[a], p.v[a]);
+    return key;
+}
+
+void buildCell(const Grid& g, const CellKey& key, GridNode* cell) {
+    for (int l = 0; l < 2; ++l) {
+        const Layer& layer = g.layers[key.j + l];
+        const auto n = static_cast<std::size_t>(layer.axes[0].n);
+        for (int node = 0; node < 8; ++node) {
+            const auto c = static_cast<std::size_t>(key.i[l][0] - 1 + ((node >> 2) & 1));
+            const auto m = static_cast<std::size_t>(key.i[l][1] - 1 + ((node >> 1) & 1));
+            const auto y = static_cast<std::size_t>(key.i[l][2] - 1 + (node & 1));
+            const std::size_t index = layer.base + (c * n + m) * n + y;
+            cell[8 * l + node] = {g.positions[index], g.values[index]};
+        }
+    }
+}
+
+bool validCount(std::int32_t n) {
+    return n >= 2 && n <= kMaxEntries;
+}
+
+// Reads the K levels and sets each layer's node offset. False when a count is out of range.
+bool setUp(Grid& g, const GridDescriptor& kLevels) {
+    if (!validCount(kLevels.count)) return false;
+    g.k = {kLevels.values, 1, kLevels.count};
+    std::size_t base = 0;
+    for (int j = 0; j < kLevels.count; ++j) {
+        Layer& layer = g.layers[j];
+        if (!validCount(layer.axes[0].n)) return false;
+        const auto n = static_cast<std::size_t>(layer.axes[0].n);
+        layer.base = base;
+        base += n * n * n;
+    }
+    return true;
+}
+
+bool sharedGrid(Grid& g, const GridDescriptor* desc) {
+    if (!validCount(desc[0].count)) return false;
+    for (int j = 0; j < desc[0].count; ++j) {
+        const GridDescriptor& e = desc[1 + j];
+        for (Axis& a : g.layers[j].axes)
+            a = {e.values, 1, e.count};
+    }
+    return setUp(g, desc[0]);
+}
+
+bool perAxisGrid(Grid& g, const GridDescriptor* kLevels, const GridDescriptor2* layers) {
+    if (!validCount(kLevels->count)) return false;
+    for (int j = 0; j < kLevels->count; ++j) {
+        const GridDescriptor2& e = layers[j];
+        for (int a = 0; a < 3; ++a)
+            g.layers[j].axes[a] = {&e.breakpoints[0].v[a], 4, e.count};
+    }
+    return setUp(g, *kLevels);
+}
+
+// Interpolates each point in its cell. Consecutive points of one cell share the cell's
+// nodes and go to the kernel together. `warp` may move a point inside its cell: it is told
+// of each new cell (onCell) and then maps the points.
+template <typename Warp>
+void lookUp(const Grid& g, CellScheme scheme, std::span<const ColorRecord> cmyk, ColorRecord* lab,
+            Warp& warp) {
+    GridNode cell[16];
+    CellKey current;
+    ColorRecord run[kBlock];
+    std::size_t runStart = 0, runLength = 0;
+    auto flush = [&] {
+        if (runLength > 0) interpolateCell(scheme, 4, 3, cell, {run, runLength}, lab + runStart);
+        runLength = 0;
+    };
+    for (std::size_t i = 0; i < cmyk.size(); ++i) {
+        const ColorRecord p = cmyk[i];
+        const CellKey key = locate(g, p);
+        if (!(key == current) || runLength == kBlock) {
+            flush();
+            if (!(key == current)) {
+                buildCell(g, key, cell);
+                current = key;
+                warp.onCell(cell);
+            }
+        }
+        if (runLength == 0) runStart = i;
+        run[runLength++] = warp(p);
+    }
+    flush();
+}
+
+struct NoWarp {
+    void onCell(const GridNode*) {}
+    ColorRecord operator()(const ColorRecord& p) const { return p; }
+};
+
+// Per-axis gamma inside the cell, applied only strictly between the cell's bounds.
+struct GammaWarp {
+    std::array<double, 4> gamma;
+    std::array<double, 4> lo{}, hi{};
+    void onCell(const GridNode* cell) {
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = std::max(cell[0].position.v[a], cell[8].position.v[a]);
+            hi[a] = std::min(cell[7].position.v[a], cell[15].position.v[a]);
+        }
+        lo[3] = cell[0].position.v[3];
+        hi[3] = cell[8].position.v[3];
+    }
+    ColorRecord operator()(ColorRecord p) const {
+        for (int a = 0; a < 4; ++a)
+            if (p.v[a] > lo[a] && p.v[a] < hi[a])
+                p.v[a] = lo[a] +
+                         (hi[a] - lo[a]) * std::pow((p.v[a] - lo[a]) / (hi[a] - lo[a]), gamma[a]);
+        return p;
+    }
+};
+
+// The point moved to where the corrected colour falls, the correction taken as linear
+// between the corrected cell bounds.
+struct ControlWarp {
+    const ToneCurves& curves;
+    double lo[4] = {}, hi[4] = {}, loOut[4] = {}, hiOut[4] = {};
+    void onCell(const GridNode* cell) {
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = std::min(cell[0].position.v[a], cell[8].position.v[a]);
+            hi[a] = std::max(cell[7].position.v[a], cell[15].position.v[a]);
+        }
+        lo[3] = cell[0].position.v[3];
+        hi[3] = cell[8].position.v[3];
+        curves.apply(lo, loOut);
+        curves.apply(hi, hiOut);
+    }
+    ColorRecord operator()(ColorRecord p) const {
+        double out[4];
+        curves.apply(p.v, out);
+        for (int a = 0; a < 4; ++a) {
+            if (out[a] == hiOut[a])
+                p.v[a] = hi[a];
+            else if (out[a] == loOut[a])
+                p.v[a] = lo[a];
+            else if (hiOut[a] != loOut[a])
+                p.v[a] = lo[a] + (out[a] - loOut[a]) * (hi[a] - lo[a]) / (hiOut[a] - loOut[a]);
+        }
+        return p;
+    }
+};
+
+bool pointersOk(const void* a, const void* b, const void* c, const void* d, const void* e) {
+    return a != nullptr && b != nullptr && c != nullptr && d != nullptr && e != nullptr;
+}
+
+template <typename Warp>
+bool sharedLookUp(CellScheme scheme, const GridDescriptor* desc, const ColorRecord* positions,
+                  const ColorRecord* values, const ColorRecord* cmyk, uint32_t count,
+                  ColorRecord* lab, Warp& warp) {
+    if (count == 0) return true;
+    if (!pointersOk(desc, positions, values, cmyk, lab)) return false;
+    Grid g;
+    if (!sharedGrid(g, desc)) return false;
+    g.positions = positions;
+    g.values = values;
+    lookUp(g, scheme, {cmyk, count}, lab, warp);
+    return true;
+}
+
+int32_t plainLookUp(CellScheme scheme, const GridDescriptor* desc, const ColorRecord* positions,
+                    const ColorRecord* values, const ColorRecord* cmyk, uint32_t count,
+                    ColorRecord* lab) {
+    NoWarp none;
+    if (!sharedLookUp(scheme, desc, positions, values, cmyk, count, lab, none)) return -1;
+    return static_cast<int32_t>(count - 1);
+}
+
+int32_t gammaLookUp(CellScheme scheme, const GridDescriptor* desc, const ColorRecord* positions,
+                    const ColorRecord* values, double gC, double gM, double gY, double gK,
+                    const ColorRecord* cmyk, uint32_t count, ColorRecord* lab) {
+    GammaWarp warp{{gC, gM, gY, gK}};
+    return sharedLookUp(scheme, desc, positions, values, cmyk, count, lab, warp) ? 0 : -1;
+}
+
+int32_t controlLookUp(CellScheme scheme, const GridDescriptor* desc, const ColorRecord* positions,
+                      const ColorRecord* values, const DControlRecord* control, const double* r,
+                      const ColorRecord* cmyk, uint32_t count, ColorRecord* lab) {
+    if (control == nullptr) return -1;
+    const ToneCurves curves(*control, true, r);
+    if (!curves.active()) {
+        NoWarp none;
+        return sharedLookUp(scheme, desc, positions, values, cmyk, count, lab, none) ? 0 : -1;
+    }
+    ControlWarp warp{curves};
+    return sharedLookUp(scheme, desc, positions, values, cmyk, count, lab, warp) ? 0 : -1;
+}
+
+}  // namespace
+
+bool gridLabs(CellScheme scheme, const GridDescriptor* desc, const ColorRecord* positions,
+              const ColorRecord* values, std::span<const ColorRecord> cmyk, ColorRecord* lab) {
+    NoWarp none;
+    return sharedLookUp(scheme, desc, positions, values, cmyk.data(),
+                        static_cast<uint32_t>(cmyk.size()), lab, none);
+}
+
+void pickByDifference(std::span<const double> d, const ColorRecord* candidates, std::int32_t n,
+                      int dims, ColorRecord* out) {
+    if (d.empty()) return;
+    const std::size_t take =
+        std::clamp<std::size_t>(n < 1 ? 1 : static_cast<std::size_t>(n), 1, d.size());
+    std::vector<std::size_t> chosen(take);
+    for (std::size_t i = 0; i < take; ++i)
+        chosen[i] = i;
+    // The first of the largest selected differences.
+    auto largest = [&] {
+        std::size_t at = 0;
+        for (std::size_t s = 1; s < take; ++s)
+            if (d[chosen[s]] > d[chosen[at]]) at = s;
+        return at;
+    };
+    std::size_t worst = largest();
+    for (std::size_t i = take; i < d.size(); ++i)
+        if (d[i] < d[chosen[worst]]) {
+            chosen[worst] = i;
+            worst = largest();
+        }
+    const bool exact =
+        std::any_of(chosen.begin(), chosen.end(), [&](std::size_t i) { return d[i] == 0.0; });
+    double sum[4] = {}, weights = 0.0;
+    for (const std::size_t i : chosen) {
+        const double w = exact ? (d[i] == 0.0 ? 1.0 : 0.0) : 1.0 / (d[i] * d[i] + 1.0);
+        for (int k = 0; k < dims; ++k)
+            sum[k] += w * candidates[i].v[k];
+        weights += w;
+    }
+    for (int k = 0; k < dims; ++k)
+        out->v[k] = std::clamp(sum[k] / weights, 0.0, 255.0);
+}
+
+}  // namespace chromel
+
+extern "C" {
+
+using chromel::CellScheme;
+
+int32_t QelColor_ExtractLabsFromCMYKGridData_TriLinear(const GridDescriptor* desc,
+                                                       const ColorRecord* positions,
+                                                       const ColorRecord* values,
+                                                       const ColorRecord* cmyk, uint32_t count,
+                                                       ColorRecord* lab) noexcept {
+    return chromel::plainLookUp(CellScheme::Tetrahedral, desc, positions, values, cmyk, count, lab);
+}
+int32_t QelColor_ExtractLabsFromCMYKGridData_Linear(const GridDescriptor* desc,
+                                                    const ColorRecord* positions,
+                                                    const ColorRecord* values,
+                                                    const ColorRecord* cmyk, uint32_t count,
+                                                    ColorRecord* lab) noexcept {
+    return chromel::plainLookUp(CellScheme::Linear, desc, positions, values, cmyk, count, lab);
+}
+int32_t QelColor_ExtractLabsFromCMYKGridData(const GridDescriptor* desc,
+                                             const ColorRecord* positions,
+                                             const ColorRecord* values, const ColorRecord* cmyk,
+                                             uint32_t count, ColorRecord* lab) noexcept
+    __attribute__((alias("QelColor_ExtractLabsFromCMYKGridData_TriLinear")));
+int32_t QelColor_ExtractLabFromCMYKGridData_TriLinear(const GridDescriptor* desc,
+                                                      const ColorRecord* positions,
+                                                      const ColorRecord* values,
+                                                      const ColorRecord* cmyk,
+                                                      ColorRecord* lab) noexcept {
+    return QelColor_ExtractLabsFromCMYKGridData_TriLinear(desc, positions, values, cmyk, 1, lab);
+}
+int32_t QelColor_ExtractLabFromCMYKGridData(const GridDescriptor* desc,
+                                            const ColorRecord* positions, const ColorRecord* values,
+                                            const ColorRecord* cmyk, ColorRecord* lab) noexcept
+    __attribute__((alias("QelColor_ExtractLabFromCMYKGridData_TriLinear")));
+int32_t QelColor_ExtractLabWithCMYKGridData(const GridDescriptor* desc,
+                                            const ColorRecord* positions, const ColorRecord* values,
+                                            const ColorRecord* cmyk, ColorRecord* lab) noexcept
+    __attribute__((alias("QelColor_ExtractLabFromCMYKGridData_TriLinear")));
+int32_t QelColor_ExtractLabFromCMYKGridData_Linear(const GridDescriptor* desc,
+                                                   const ColorRecord* positions,
+                                                   const ColorRecord* values,
+                                                   const ColorRecord* cmyk,
+                                                   ColorRecord* lab) noexcept {
+    return QelColor_ExtractLabsFromCMYKGridData_Linear(desc, positions, values, cmyk, 1, lab);
+}
+
+int32_t QelColor_ExtractLabsFromCMYKGridDataWithGamma_TriLinear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values, double gC,
+    double gM, double gY, double gK, const ColorRecord* cmyk, uint32_t count,
+    ColorRecord* lab) noexcept {
+    return chromel::gammaLookUp(CellScheme::Tetrahedral, desc, positions, values, gC, gM, gY, gK,
+                                cmyk, count, lab);
+}
+int32_t QelColor_ExtractLabsFromCMYKGridDataWithGamma_Linear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values, double gC,
+    double gM, double gY, double gK, const ColorRecord* cmyk, uint32_t count,
+    ColorRecord* lab) noexcept {
+    return chromel::gammaLookUp(CellScheme::Linear, desc, positions, values, gC, gM, gY, gK, cmyk,
+                                count, lab);
+}
+int32_t QelColor_ExtractLabsFromCMYKGridDataWithGamma(const GridDescriptor* desc,
+                                                      const ColorRecord* positions,
+                                                      const ColorRecord* values, double gC,
+                                                      double gM, double gY, double gK,
+                                                      const ColorRecord* cmyk, uint32_t count,
+                                                      ColorRecord* lab) noexcept
+    __attribute__((alias("QelColor_ExtractLabsFromCMYKGridDataWithGamma_TriLinear")));
+int32_t QelColor_ExtractLabFromCMYKGridDataWithGamma_TriLinear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values, double gC,
+    double gM, double gY, double gK, const ColorRecord* cmyk, ColorRecord* lab) noexcept {
+    return chromel::gammaLookUp(CellScheme::Tetrahedral, desc, positions, values, gC, gM, gY, gK,
+                                cmyk, 1, lab);
+}
+int32_t QelColor_ExtractLabFromCMYKGridDataWithGamma(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values, double gC,
+    double gM, double gY, double gK, const ColorRecord* cmyk, ColorRecord* lab) noexcept
+    __attribute__((alias("QelColor_ExtractLabFromCMYKGridDataWithGamma_TriLinear")));
+int32_t QelColor_ExtractLabFromCMYKGridDataWithGamma_Linear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values, double gC,
+    double gM, double gY, double gK, const ColorRecord* cmyk, ColorRecord* lab) noexcept {
+    return chromel::gammaLookUp(CellScheme::Linear, desc, positions, values, gC, gM, gY, gK, cmyk,
+                                1, lab);
+}
+
+int32_t QelColor_ExtractLabsFromCMYKGridData2(const GridDescriptor* kLevels,
+                                              const GridDescriptor2* layers,
+                                              const ColorRecord* positions,
+                                              const ColorRecord* values, const ColorRecord* cmyk,
+                                              uint32_t count, ColorRecord* lab) noexcept {
+    using namespace chromel;
+    if (count == 0) return 0;
+    if (layers == nullptr || !pointersOk(kLevels, positions, values, cmyk, lab)) return -1;
+    Grid g;
+    if (!perAxisGrid(g, kLevels, layers)) return -1;
+    g.positions = positions;
+    g.values = values;
+    NoWarp none;
+    lookUp(g, CellScheme::Tetrahedral, {cmyk, count}, lab, none);
+    return 0;
+}
+int32_t QelColor_ExtractLabFromCMYKGridData2(const GridDescriptor* kLevels,
+                                             const GridDescriptor2* layers,
+                                             const ColorRecord* positions,
+                                             const ColorRecord* values, const ColorRecord* cmyk,
+                                             ColorRecord* lab) noexcept {
+    return QelColor_ExtractLabsFromCMYKGridData2(kLevels, layers, positions, values, cmyk, 1, lab);
+}
+
+int32_t QelColor_ExtractLabsFromCMYKGridDataForDControl2_TriLinear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const DControlRecord* control, const double* r, const ColorRecord* cmyk, uint32_t count,
+    ColorRecord* lab) noexcept {
+    return chromel::controlLookUp(CellScheme::Tetrahedral, desc, positions, values, control, r,
+                                  cmyk, count, lab);
+}
+int32_t QelColor_ExtractLabsFromCMYKGridDataForDControl2_Linear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const DControlRecord* control, const double* r, const ColorRecord* cmyk, uint32_t count,
+    ColorRecord* lab) noexcept {
+    return chromel::controlLookUp(CellScheme::Linear, desc, positions, values, control, r, cmyk,
+                                  count, lab);
+}
+int32_t QelColor_ExtractLabsFromCMYKGridDataForDControl2(const GridDescriptor* desc,
+                                                         const ColorRecord* positions,
+                                                         const ColorRecord* values,
+                                                         const DControlRecord* control,
+                                                         const double* r, const ColorRecord* cmyk,
+                                                         uint32_t count, ColorRecord* lab) noexcept
+    __attribute__((alias("QelColor_ExtractLabsFromCMYKGridDataForDControl2_TriLinear")));
+int32_t QelColor_ExtractLabFromCMYKGridDataForDControl2_TriLinear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const DControlRecord* control, const double* r, const ColorRecord* cmyk,
+    ColorRecord* lab) noexcept {
+    return chromel::controlLookUp(CellScheme::Tetrahedral, desc, positions, values, control, r,
+                                  cmyk, 1, lab);
+}
+int32_t QelColor_ExtractLabFromCMYKGridDataForDControl2(const GridDescriptor* desc,
+                                                        const ColorRecord* positions,
+                                                        const ColorRecord* values,
+                                                        const DControlRecord* control,
+                                                        const double* r, const ColorRecord* cmyk,
+                                                        ColorRecord* lab) noexcept
+    __attribute__((alias("QelColor_ExtractLabFromCMYKGridDataForDControl2_TriLinear")));
+int32_t QelColor_ExtractLabFromCMYKGridDataForDControl2_Linear(
+    const GridDescriptor* desc, const ColorRecord* positions, const ColorRecord* values,
+    const DControlRecord* control, const double* r, const ColorRecord* cmyk,
+    ColorRecord* lab) noexcept {
+    return chromel::controlLookUp(CellScheme::Linear, desc, positions, values, control, r, cmyk, 1,
+                                  lab);
+}
+
+// The selection allocates when n is large; an allocation failure writes nothing.
+void QelColor_Extract4DColorFromDeltaEAryBySamplingNum(const double* differences,
+                                                       const ColorRecord* candidates,
+                                                       uint32_t count, int32_t n,
+                                                       ColorRecord* out) noexcept {
+    if (differences == nullptr || candidates == nullptr || out == nullptr) return;
+    chromel::abiGuard([&] {
+        chromel::pickByDifference({differences, count}, candidates, n, 4, out);
+    });
+}
+void QelColor_ExtractCMYKFromDeltaEAryBySamplingNum(const double* differences,
+                                                    const ColorRecord* candidates, uint32_t count,
+                                                    int32_t n, ColorRecord* out) noexcept
+    __attribute__((alias("QelColor_Extract4DColorFromDeltaEAryBySamplingNum")));
+void QelColor_ExtractCMYKWithDeltaE(const double* differences, const ColorRecord* candidates,
+                                    uint32_t count, int32_t n, ColorRecord* out) noexcept
+    __attribute__((alias("QelColor_Extract4DColorFromDeltaEAryBySamplingNum")));
+void QelColor_Extract3DColorFromDeltaEAryBySamplingNum(const double* differences,
+                                                       const ColorRecord* candidates,
+                                                       uint32_t count, int32_t n,
+                                                       ColorRecord* out) noexcept {
+    if (differences == nullptr || candidates == nullptr || out == nullptr) return;
+    chromel::abiGuard([&] {
+        chromel::pickByDifference({differences, count}, candidates, n, 3, out);
+    });
+}
+void QelColor_ExtractRGBFromDeltaEAryBySamplingNum(const double* differences,
+                                                   const ColorRecord* candidates, uint32_t count,
+                                                   int32_t n, ColorRecord* out) noexcept
+    __attribute__((alias("QelColor_Extract3DColorFromDeltaEAryBySamplingNum")));
+void QelColor_ExtractRGBWithDeltaE(const double* differences, const ColorRecord* candidates,
+                                   uint32_t count, int32_t n, ColorRecord* out) noexcept
+    __attribute__((alias("QelColor_Extract3DColorFromDeltaEAryBySamplingNum")));
+
+}  // extern "C"
