@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "chromel/abi_guard.h"
+#include "chromel/cmyk_grid_lab.h"
 #include "chromel/curve_interp.h"
 #include "chromel/vector_math.h"
 #include "chromel32.h"
@@ -339,9 +340,64 @@ int32_t kControl(const KControlParams& p, const Gcr* gcr, std::span<const ColorR
     return runBasic(p, curve, gcr, in, out);
 }
 
-int32_t searchMethod(const KControlParams&, const BlackCurve&, std::span<const ColorRecord>,
-                     ColorRecord*) {
-    return kFailed;
+// Method 2: seven ways of sharing the removed black over C, M and Y, each looked up in
+// the grid and weighed by its difference from the input's Lab.
+constexpr std::size_t kCandidates = 7;
+constexpr double kShares[kCandidates][3] = {
+    {1, 0, 0},
+    {0, 1, 0},
+    {0, 0, 1},
+    {0.5, 0.5, 0},
+    {0.5, 0, 0.5},
+    {0, 0.5, 0.5},
+    {1.0 / 3, 1.0 / 3, 1.0 / 3},
+};
+
+int32_t searchMethod(const KControlParams& p, const BlackCurve& curve,
+                     std::span<const ColorRecord> in, ColorRecord* out) {
+    if (p.gridDescriptor == nullptr || p.gridPositions == nullptr || p.gridValues == nullptr)
+        return kFailed;
+    const QelDeltaEFunc deltaE = p.deltaE != nullptr ? p.deltaE : QelColor_DefaultDeltaEFunc;
+    const double inkLimit = 255.0 * p.inkLimitRatio;
+    constexpr std::size_t kPer = kCandidates + 1;  // the input, then its candidates
+    constexpr std::size_t kChunk = 32;
+    ColorRecord local[kChunk], probes[kChunk * kPer], labs[kChunk * kPer];
+    double x[kChunk], kNew[kChunk], d[kCandidates];
+    for (std::size_t base = 0; base < in.size(); base += kChunk) {
+        const std::size_t n = std::min(kChunk, in.size() - base);
+        std::memcpy(local, in.data() + base, n * sizeof(ColorRecord));
+        for (std::size_t i = 0; i < n; ++i)
+            x[i] = local[i].v[3];
+        curve.apply(x, kNew, n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const ColorRecord& c = local[i];
+            kNew[i] = limitBlack(kNew[i], c, inkLimit);
+            const double removed = c.v[3] - kNew[i];
+            ColorRecord* probe = probes + i * kPer;
+            probe[0] = c;
+            for (std::size_t j = 0; j < kCandidates; ++j)
+                probe[j + 1] =
+                    ColorRecord{{c.v[0] + removed * kShares[j][0], c.v[1] + removed * kShares[j][1],
+                                 c.v[2] + removed * kShares[j][2], kNew[i]}};
+        }
+        // The descriptor is the same for every chunk: only the first can be refused.
+        if (!gridLabs(CellScheme::Tetrahedral, p.gridDescriptor, p.gridPositions, p.gridValues,
+                      {probes, n * kPer}, labs))
+            return kFailed;
+        for (std::size_t i = 0; i < n; ++i) {
+            ColorRecord& o = out[base + i];
+            if (kNew[i] == local[i].v[3]) {
+                o = local[i];
+                continue;
+            }
+            const ColorRecord* lab = labs + i * kPer;
+            for (std::size_t j = 0; j < kCandidates; ++j)
+                d[j] = deltaE(&lab[0], &lab[j + 1]);
+            pickByDifference(d, probes + i * kPer + 1, kCandidates, 4, &o);
+            o.v[3] = kNew[i];
+        }
+    }
+    return 0;
 }
 
 int32_t blackLineMethod(const KControl3Params&, std::span<const ColorRecord>, ColorRecord*) {

@@ -107,18 +107,62 @@ TEST(KControlWorked, ProportionalCopiesColourWhoseInkSumsToZero) {
     expectSame(one3(in, gammaParams(1, 2.0)), in);
 }
 
-// Methods 0, 1 and 3 over random colours, gamma and table curves, tight ink limits.
+// A grid of two K levels with nodes at 0 and 255 on every axis, Lab from `lab` of the
+// node's CMYK.
+struct AffineGrid {
+    std::vector<GridDescriptor> desc;
+    std::vector<ColorRecord> positions, values;
+
+    template <typename Lab>
+    explicit AffineGrid(Lab lab) : desc(3) {
+        desc[0].count = 2;
+        desc[0].values[0] = 0.0, desc[0].values[1] = 255.0;
+        for (int j = 1; j <= 2; ++j) {
+            desc[j].count = 2;
+            desc[j].values[0] = 0.0, desc[j].values[1] = 255.0;
+        }
+        for (double k : {0.0, 255.0})
+            for (double c : {0.0, 255.0})
+                for (double m : {0.0, 255.0})
+                    for (double y : {0.0, 255.0}) {
+                        positions.push_back(cmyk(c, m, y, k));
+                        values.push_back(lab(c, m, y, k));
+                    }
+    }
+
+    void attach(KControlParams& p) const {
+        p.gridDescriptor = desc.data();
+        p.gridPositions = positions.data();
+        p.gridValues = values.data();
+    }
+};
+
+double exactBelowTiny(const ColorRecord* a, const ColorRecord* b) {
+    const double d = QelColor_DefaultDeltaEFunc(a, b);
+    return d < 1e-12 ? 0.0 : d;
+}
+
+const AffineGrid& sampleGrid() {
+    static const AffineGrid grid([](double c, double m, double y, double k) {
+        return cmyk(100.0 - 0.2 * c - 0.1 * m - 0.05 * y - 0.3 * k, 0.1 * (c - m), 0.1 * (m - y),
+                    0.0);
+    });
+    return grid;
+}
+
+// Methods 0 to 3 over random colours, gamma and table curves, tight ink limits.
 TEST(KControlInvariants, BlackWithinInkAndChannelsWithinRange) {
     const auto in = randomColours(2000, 7);
     std::vector<ColorRecord> out(in.size()), inPlace;
     for (int curve : {1, 2, 3, 4})
-        for (int method : {0, 1, 3})
+        for (int method : {0, 1, 2, 3})
             for (double ratio : {0.5, 1.0, 3.0}) {
                 SCOPED_TRACE(::testing::Message()
                              << "curve " << curve << " method " << method << " ratio " << ratio);
                 KControl3Params p = curve == 1 ? gammaParams(method, 0.45, ratio)
                                                : tableParams(method, curve, kRisingTable);
                 p.base.base.inkLimitRatio = ratio;
+                sampleGrid().attach(p.base.base);
                 ASSERT_EQ(QelColor_CMYKsKControl3(in.data(), &p, in.size(), out.data()), 0);
                 inPlace = in;
                 ASSERT_EQ(QelColor_CMYKsKControl3(inPlace.data(), &p, in.size(), inPlace.data()),
@@ -135,7 +179,7 @@ TEST(KControlInvariants, BlackWithinInkAndChannelsWithinRange) {
                         EXPECT_LE(b.v[3], a.v[0] + a.v[1] + a.v[2] + a.v[3] + 1e-9);
                         EXPECT_LE(b.v[3], 255.0 * ratio + 1e-9);
                     }
-                    if (method != 3 && a.v[0] == 0 && a.v[1] == 0 && a.v[2] == 0) expectSame(b, a);
+                    if (method < 2 && a.v[0] == 0 && a.v[1] == 0 && a.v[2] == 0) expectSame(b, a);
                 }
             }
 }
@@ -246,6 +290,65 @@ TEST(KControlFamilies, BlackLineMethodWithGammaIsGrayReplacement) {
     QelColor_CMYKsKControl3(in.data(), &p, in.size(), b.data());
     for (std::size_t i = 0; i < in.size(); ++i)
         expectSame(a[i], b[i]);
+}
+
+TEST(KControlSearch, EqualInkTotalsAverageAllCandidates) {
+    const AffineGrid grid([](double c, double m, double y, double k) {
+        return cmyk(100.0 - 0.1 * (c + m + y + k), 0.0, 0.0, 0.0);
+    });
+    const auto in = randomColours(400, 13);
+    std::vector<ColorRecord> searched(in.size()), weighted(in.size());
+    KControl3Params p = gammaParams(2, 1.7, 1.5);
+    grid.attach(p.base.base);
+    p.base.base.deltaE = exactBelowTiny;
+    ASSERT_EQ(QelColor_CMYKsKControl(in.data(), &p.base.base, in.size(), searched.data()), 0);
+    p.base.base.method = 0;
+    ASSERT_EQ(QelColor_CMYKsKControl(in.data(), &p.base.base, in.size(), weighted.data()), 0);
+    // Method 0 leaves a colour without C, M and Y alone; the search does not.
+    for (std::size_t i = 0; i < in.size(); ++i)
+        if (in[i].v[0] + in[i].v[1] + in[i].v[2] != 0.0)
+            expectSame(searched[i], weighted[i], kTight);
+}
+
+TEST(KControlSearch, NullCallbackIsTheDefaultDifference) {
+    const AffineGrid& grid = sampleGrid();
+    const auto in = randomColours(400, 17);
+    std::vector<ColorRecord> byNull(in.size()), byDefault(in.size()), inPlace = in;
+    KControl3Params p = gammaParams(2, 0.5, 2.0);
+    grid.attach(p.base.base);
+    ASSERT_EQ(QelColor_CMYKsKControl2(in.data(), &p.base, in.size(), byNull.data()), 0);
+    ASSERT_EQ(QelColor_CMYKsKControl2(inPlace.data(), &p.base, in.size(), inPlace.data()), 0);
+    p.base.base.deltaE = QelColor_DefaultDeltaEFunc;
+    ASSERT_EQ(QelColor_CMYKsKControl2(in.data(), &p.base, in.size(), byDefault.data()), 0);
+    int changed = 0;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        expectSame(byNull[i], byDefault[i]);
+        expectSame(inPlace[i], byDefault[i]);
+        changed += byNull[i].v[0] != in[i].v[0];
+        for (double v : byNull[i].v) {
+            EXPECT_GE(v, 0.0);
+            EXPECT_LE(v, 255.0);
+        }
+    }
+    EXPECT_GT(changed, 300);
+}
+
+TEST(KControlSearch, MissingGridIsRefused) {
+    const AffineGrid grid([](double, double, double, double) { return cmyk(50, 0, 0, 0); });
+    const ColorRecord in = cmyk(10, 20, 30, 200), sentinel = cmyk(-1, -2, -3, -4);
+    for (int missing = 0; missing < 4; ++missing) {
+        KControl3Params p = gammaParams(2, 2.0);
+        grid.attach(p.base.base);
+        std::vector<GridDescriptor> oneLevel = grid.desc;
+        oneLevel[0].count = 1;
+        if (missing == 0) p.base.base.gridDescriptor = nullptr;
+        if (missing == 1) p.base.base.gridPositions = nullptr;
+        if (missing == 2) p.base.base.gridValues = nullptr;
+        if (missing == 3) p.base.base.gridDescriptor = oneLevel.data();
+        ColorRecord out = sentinel;
+        EXPECT_EQ(QelColor_CMYKKControl(&in, &p.base.base, &out), -1) << missing;
+        expectSame(out, sentinel);
+    }
 }
 
 TEST(KControlBadInput, NullsWriteNothing) {
