@@ -68,6 +68,13 @@ public:
         }
     }
 
+    // Joins strictly rising points by lines, whatever their number.
+    void prepareLinear(std::span<const CurvePoint> points) {
+        m_type = kLinear;
+        m_points = points;
+    }
+
+    std::span<const CurvePoint> points() const { return m_points; }
     const CurvePoint& first() const { return m_points.front(); }
     const CurvePoint& last() const { return m_points.back(); }
 
@@ -400,8 +407,223 @@ int32_t searchMethod(const KControlParams& p, const BlackCurve& curve,
     return 0;
 }
 
-int32_t blackLineMethod(const KControl3Params&, std::span<const ColorRecord>, ColorRecord*) {
-    return kFailed;
+// Method 4 --------------------------------------------------------------------------------
+// Black generation along each colour's black line (through it and the black corner):
+//  1. v = last table output / 255, at most (1 - (t - 2)^2 / 10)^2; the black point's
+//     C, M, Y amount is 255 (t - v) / 3.
+//  2. The table's spline sampled at K = 0 ... 255, rising points kept, axes exchanged and
+//     the inputs rescaled to 0-255, is the inverted curve (identity when fewer than two
+//     points rise); the samples pass through it with the record's curve type and are
+//     scaled to 0-255 v.
+//  3. Projections of the CMY from the black corner and from the white corner onto the
+//     cube's faces, each separated with (p, k = 1, s, t).
+//  4. The target total L follows the white-corner projection's ink (an arc for the
+//     middle range).
+//  5. K' = B(GC), GC = min(C, M, Y), B the curve of the record's type through
+//     (sample_i, inverted_i) sorted by sample, repeated samples dropped. The black-corner
+//     projection lies on a face through white, so its own gray component is 0 and GC runs
+//     from 0 there to 255 at black: the samples are positions on that scale. B keeps its
+//     end outputs outside its inputs; K' <= last output and <= 255 x ink ratio.
+//  6. L - K' shared over C, M, Y in proportion to the input.
+//  7. Correction w u r q g (1 - g) (projection channel - black point) with g the
+//     position of K' between B's first and last input and u = K / 255, limited to [0, 1],
+//     of the separation of the point g of the way from the projection to black.
+//  8. C + M + Y rescaled to L - K'.
+// The three search parameters are not used.
+class BlackLine {
+public:
+    BlackLine(const KControl3Params& p, const TableCurve& table) : m_p(p) {
+        const KControlParams& base = p.base.base;
+        m_t = p.base.blackStartRatio;
+        double v = table.last().y == 255.0 ? 1.0 : table.last().y / 255.0;
+        const double w = 1.0 - (m_t - 2.0) * (m_t - 2.0) / 10.0;
+        if (w * w < v) v = w * w;
+        m_blackPoint = 255.0 * ((m_t - v) / 3.0);
+        m_inkLimit = 255.0 * base.inkLimitRatio;
+        buildBlackCurve(base, table, v);
+    }
+
+    void operator()(const ColorRecord& in, ColorRecord& out) const {
+        double x[3];
+        for (int i = 0; i < 3; ++i)
+            x[i] = std::isfinite(in.v[i]) ? limit255(in.v[i]) : 0.0;
+        if (x[0] == 0.0 && x[1] == 0.0 && x[2] == 0.0) {
+            out = ColorRecord{{0.0, 0.0, 0.0, 0.0}};  // white: no ink to share
+            return;
+        }
+        // Projections from black and from white; at either corner the point itself.
+        double fb = HUGE_VAL, fw = HUGE_VAL;
+        for (double c : x) {
+            if (c < 255.0) fb = std::min(fb, 255.0 / (255.0 - c));
+            if (c > 0.0) fw = std::min(fw, 255.0 / c);
+        }
+        if (fb == HUGE_VAL) fb = 1.0;
+        ColorRecord pb{}, pw{};
+        for (int i = 0; i < 3; ++i) {
+            pb.v[i] = 255.0 - (255.0 - x[i]) * fb;
+            pw.v[i] = x[i] * fw;
+        }
+        const double total = target(x, pw, separate(pw));
+        const double gc = std::min({x[0], x[1], x[2]});
+        double kNew = std::min({blackAt(gc), m_blackOut, m_inkLimit});
+        if (!(kNew > 0.0)) kNew = 0.0;
+        if (total <= kNew) {
+            out = ColorRecord{{0.0, 0.0, 0.0, total}};
+            return;
+        }
+        const double sum = x[0] + x[1] + x[2];
+        double shared[3], corrected[3];
+        for (int i = 0; i < 3; ++i)
+            shared[i] = (total - kNew) * x[i] / sum;
+        const double g = position(kNew);
+        const double factor = g * (1.0 - g) * correction(x, pb, g);
+        double sumCorrected = 0.0;
+        for (int i = 0; i < 3; ++i) {
+            corrected[i] = std::max(shared[i] + factor * (pb.v[i] - m_blackPoint), 0.0);
+            sumCorrected += corrected[i];
+        }
+        const double* use = sumCorrected > 0.0 ? corrected : shared;
+        const double scale = (total - kNew) / (sumCorrected > 0.0 ? sumCorrected : total - kNew);
+        for (int i = 0; i < 3; ++i)
+            out.v[i] = limit255(use[i] * scale);
+        out.v[3] = limit255(kNew);
+    }
+
+private:
+    ColorRecord separate(const ColorRecord& cmy) const {
+        ColorRecord cmykOut{};
+        QelColor_CMY2CMYK(&cmy, m_p.primaryRatio, 1.0, m_p.secondaryRatio, m_t, &cmykOut);
+        return cmykOut;
+    }
+
+    // Target total ink from the input against its white-corner projection.
+    static double target(const double (&x)[3], const ColorRecord& pw, const ColorRecord& sepWhite) {
+        const double ink = sepWhite.v[0] + sepWhite.v[1] + sepWhite.v[2] + sepWhite.v[3];
+        const double d = ink == 765.0 ? 1.0 : ink / 765.0;
+        const double sumIn = x[0] + x[1] + x[2], pwSum = pw.v[0] + pw.v[1] + pw.v[2];
+        const double c = sumIn == pwSum ? 100.0 : 100.0 * sumIn / pwSum;
+        double e;
+        if (c >= 100.0) {
+            e = 100.0 * d;
+        } else if (d >= 1.0) {
+            e = d * c;
+        } else {
+            const double f = 100.0 * d * std::sqrt(d);
+            if (c <= f) {
+                e = c;
+            } else {
+                const double rise = 100.0 * d - f, run = 100.0 - f;
+                const double r = rise * (run - rise) / (run - 2.0 * rise);
+                if (std::isfinite(r) && r != 0.0) {
+                    const double arg = 1.0 - (c - 100.0) * (c - 100.0) * (r - rise) / (r * r * run);
+                    e = f + rise - r + r * std::sqrt(std::max(arg, 0.0));
+                } else {
+                    e = f + (c - f) * rise / run;  // a degenerate arc is a straight segment
+                }
+            }
+        }
+        return e == 100.0 ? 765.0 : 7.65 * e;
+    }
+
+    double blackAt(double gc) const {
+        if (m_points.empty()) return 0.0;
+        if (m_points.size() == 1) return m_points.front().y;
+        return m_black(gc);
+    }
+
+    double position(double kNew) const {
+        if (m_points.size() < 2) return 0.0;
+        const double x0 = m_points.front().x, x1 = m_points.back().x;
+        return std::clamp((kNew - x0) / (x1 - x0), 0.0, 1.0);
+    }
+
+    // w u r q of the correction.
+    double correction(const double (&x)[3], const ColorRecord& pb, double g) const {
+        ColorRecord moved{};
+        for (int i = 0; i < 3; ++i)
+            moved.v[i] = pb.v[i] + (255.0 - pb.v[i]) * g;
+        const double u = std::clamp(separate(moved).v[3] / 255.0, 0.0, 1.0);
+        const double r = std::max({pb.v[0], pb.v[1], pb.v[2]}) / 255.0;
+        double delta = 0.0, span = 0.0;
+        for (int i = 0; i < 3; ++i) {
+            delta += (255.0 - x[i]) * (255.0 - x[i]);
+            span += (255.0 - pb.v[i]) * (255.0 - pb.v[i]);
+        }
+        delta = std::sqrt(delta);
+        const double rho = 0.08823529411764706 * std::sqrt(span);
+        const double q = rho > delta ? 0.5 - 0.5 * std::cos(vmath::kPi * delta / rho) : 1.0;
+        return weighting(u) * u * r * q;
+    }
+
+    double weighting(double u) const {
+        if (!(m_t > 2.0)) return 1.0;
+        const double s = (m_t - 2.0) * (m_t - 2.0);
+        if (m_p.weightingSelector != 1) return 1.0 - s / 4.0;
+        const double den = s * (u - 1.0) / 4.0 + 1.0;
+        return den > 0.0 ? 1.0 / den : 0.0;
+    }
+
+    void buildBlackCurve(const KControlParams& base, const TableCurve& table, double v) {
+        // The inverted curve.
+        const TableCurve& spline = table;
+        std::vector<CurvePoint> inverse;
+        inverse.reserve(256);
+        double last = spline(0.0);
+        inverse.push_back({last, 0.0});
+        for (int k = 1; k <= 255; ++k) {
+            const double y = spline(k);
+            if (y > last) inverse.push_back({last = y, double(k)});
+        }
+        TableCurve inverted;
+        const bool invert = inverse.size() >= 2;
+        if (invert) {
+            const double lo = inverse.front().x, hi = inverse.back().x;
+            for (auto& pt : inverse)
+                pt.x = (pt.x - lo) / (hi - lo) * 255.0;
+            inverse.back().x = 255.0;
+            prepareAny(inverted, base.curveType, inverse);
+        }
+        const std::size_t n =
+            m_p.samples == nullptr || m_p.sampleCount < 0 ? 0 : std::size_t(m_p.sampleCount);
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!std::isfinite(m_p.samples[i])) continue;
+            const double sample = limit255(m_p.samples[i]);
+            double out = invert ? limit255(inverted(sample)) : sample;
+            if (v < 1.0) out *= v;
+            m_points.push_back({sample, out});
+        }
+        std::stable_sort(m_points.begin(), m_points.end(),
+                         [](const CurvePoint& a, const CurvePoint& b) { return a.x < b.x; });
+        m_points.erase(
+            std::unique(m_points.begin(), m_points.end(),
+                        [](const CurvePoint& a, const CurvePoint& b) { return a.x == b.x; }),
+            m_points.end());
+        if (m_points.size() >= 2) prepareAny(m_black, base.curveType, m_points);
+        m_blackOut = m_points.empty() ? 0.0 : m_points.back().y;
+    }
+
+    // Points already strictly rising; over 256 of them are joined by lines.
+    static void prepareAny(TableCurve& curve, int32_t type, std::span<const CurvePoint> pts) {
+        if (pts.size() > kMaxCurvePoints || !curve.prepare(type, pts)) curve.prepareLinear(pts);
+    }
+
+    const KControl3Params& m_p;
+    double m_t = 0.0, m_blackPoint = 0.0, m_inkLimit = 0.0, m_blackOut = 0.0;
+    std::vector<CurvePoint> m_points;
+    TableCurve m_black;
+};
+
+int32_t blackLineMethod(const KControl3Params& p, const TableCurve& table,
+                        std::span<const ColorRecord> in, ColorRecord* out) {
+    const BlackLine line(p, table);
+    const ColorRecord* src = p.useAlternativeInput != 0 && p.alternativeInput != nullptr
+                                 ? p.alternativeInput
+                                 : in.data();
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const ColorRecord c = src[i];
+        line(c, out[i]);
+    }
+    return 0;
 }
 
 int32_t kControl3(const KControl3Params& p, std::span<const ColorRecord> in, ColorRecord* out) {
@@ -416,11 +638,20 @@ int32_t kControl3(const KControl3Params& p, std::span<const ColorRecord> in, Col
         const Gcr gcr = gcrOf(p.base);
         return kControl(asGcr, &gcr, in, out);
     }
-    if (base.curveType < kSpline || base.curveType > kLinear) {
-        copyColours(in, out);
-        return 0;
+    BlackCurve curve;
+    switch (prepare(base, curve)) {
+        case Prepared::Copy:
+            copyColours(in, out);
+            return 0;
+        case Prepared::Refused:
+            return kFailed;
+        case Prepared::Ready:
+            break;
     }
-    return blackLineMethod(p, in, out);
+    // The table's spline, sampled in step 2.
+    TableCurve spline;
+    spline.prepare(kSpline, curve.table().points());
+    return blackLineMethod(p, spline, in, out);
 }
 
 template <typename Params, typename Run>

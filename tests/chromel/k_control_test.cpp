@@ -351,6 +351,90 @@ TEST(KControlSearch, MissingGridIsRefused) {
     }
 }
 
+KControl3Params blackLineParams(int32_t curve, const std::vector<double>& table,
+                                const std::vector<double>& samples) {
+    KControl3Params p = tableParams(4, curve, table);
+    p.base.base.inkLimitRatio = 0.9;
+    p.base.blackStartRatio = 3.0;  // t, the black point's total ink
+    p.primaryRatio = 1.0;
+    p.secondaryRatio = 1.6;
+    p.sampleCount = static_cast<int32_t>(samples.size());
+    p.samples = samples.data();
+    return p;
+}
+
+std::vector<ColorRecord> lattice() {
+    std::vector<ColorRecord> v;
+    for (double k : {0.0, 64.0, 128.0, 192.0, 255.0})
+        for (int c = 0; c <= 16; ++c)
+            for (int m = 0; m <= 16; ++m)
+                for (int y = 0; y <= 16; ++y)
+                    v.push_back(cmyk(std::min(c * 16.0, 255.0), std::min(m * 16.0, 255.0),
+                                     std::min(y * 16.0, 255.0), k));
+    return v;
+}
+
+TEST(KControlBlackLine, LatticeStaysFiniteAndWithinLimits) {
+    const std::vector<double> samples = {0, 40, 90, 140, 200, 255};
+    const std::vector<double> flat = {0, 100, 255, 100};  // nothing rises: no inversion
+    const auto in = lattice();
+    std::vector<ColorRecord> out(in.size());
+    for (const auto* table : {&kRisingTable, &flat})
+        for (int curve : {2, 3, 4})
+            for (int selector : {0, 1}) {
+                KControl3Params p = blackLineParams(curve, *table, samples);
+                p.weightingSelector = selector;
+                ASSERT_EQ(QelColor_CMYKsKControl3(in.data(), &p, in.size(), out.data()), 0);
+                const double lastOut = table->back();
+                for (std::size_t i = 0; i < in.size(); ++i) {
+                    for (double v : out[i].v) {
+                        ASSERT_TRUE(std::isfinite(v)) << i;
+                        EXPECT_GE(v, 0.0);
+                        EXPECT_LE(v, 255.0);
+                    }
+                    EXPECT_LE(out[i].v[3], 255.0 * 0.9 + 1e-9);
+                    EXPECT_LE(out[i].v[3], lastOut + 1e-9);
+                }
+            }
+}
+
+TEST(KControlBlackLine, SamplesSteerTheBlack) {
+    const ColorRecord in = cmyk(150, 170, 190, 0);
+    const std::vector<double> low = {0, 128, 255}, high = {0, 40, 255};
+    const ColorRecord a = one3(in, blackLineParams(2, kRisingTable, low));
+    const ColorRecord b = one3(in, blackLineParams(2, kRisingTable, high));
+    EXPECT_NE(a.v[3], b.v[3]);
+    // The ink total is the same target whatever the black.
+    EXPECT_NEAR(a.v[0] + a.v[1] + a.v[2] + a.v[3], b.v[0] + b.v[1] + b.v[2] + b.v[3], 1e-9);
+}
+
+TEST(KControlBlackLine, MissingListsAndAlternativeInput) {
+    const std::vector<double> samples = {0, 100, 255};
+    const auto in = lattice();
+    std::vector<ColorRecord> plain(in.size()), other(in.size());
+    KControl3Params p = blackLineParams(4, kRisingTable, samples);
+    QelColor_CMYKsKControl3(in.data(), &p, in.size(), plain.data());
+    // A null alternative is the input itself; a real one replaces it.
+    p.useAlternativeInput = 1;
+    QelColor_CMYKsKControl3(in.data(), &p, in.size(), other.data());
+    for (std::size_t i = 0; i < in.size(); i += 97)
+        expectSame(other[i], plain[i]);
+    const std::vector<ColorRecord> reversed(in.rbegin(), in.rend());
+    p.alternativeInput = reversed.data();
+    QelColor_CMYKsKControl3(in.data(), &p, in.size(), other.data());
+    for (std::size_t i = 0; i < in.size(); i += 97)
+        expectSame(other[i], plain[in.size() - 1 - i]);
+    // No samples: no black.
+    for (int32_t count : {-3, 3}) {
+        KControl3Params q = blackLineParams(4, kRisingTable, samples);
+        q.sampleCount = count;
+        if (count > 0) q.samples = nullptr;
+        QelColor_CMYKsKControl3(in.data(), &q, in.size(), other.data());
+        for (std::size_t i = 0; i < in.size(); i += 97)
+            EXPECT_EQ(other[i].v[3], 0.0);
+    }
+}
+
 TEST(KControlBadInput, NullsWriteNothing) {
     const KControl3Params p = gammaParams(1, 2.0);
     const ColorRecord in = cmyk(10, 20, 30, 40), sentinel = cmyk(-1, -2, -3, -4);
