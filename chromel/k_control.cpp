@@ -2,6 +2,7 @@
 // total ink, with the removed or added black compensated in C, M and Y.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <span>
@@ -25,10 +26,10 @@ enum CurveType : int32_t { kNone = 0, kGamma = 1, kSpline = 2, kPolynomial = 3, 
 
 // 0-255 to percent and back, keeping the ends exact.
 double percentOf(double v) {
-    return v == 255.0 ? 100.0 : v * 100.0 / 255.0;
+    return v == 255.0 ? 100.0 : v * (100.0 / 255.0);
 }
 double fromPercent(double v) {
-    return v == 100.0 ? 255.0 : v * 255.0 / 100.0;
+    return v == 100.0 ? 255.0 : v * 2.55;
 }
 double limit255(double v) {
     return std::clamp(v, 0.0, 255.0);
@@ -44,6 +45,7 @@ public:
         m_type = type;
         m_points = points;
         if (points.size() < 2 || points.size() > kMaxCurvePoints) return false;
+        m_rising = points[0].x < points[1].x;
         if (type == kPolynomial) return polynomialSetup(points, m_coefficients) != 0;
         // The linear curve has no coefficients, but a repeated x would divide by zero.
         return splineSetup(points, m_coefficients) != 0;
@@ -58,20 +60,33 @@ public:
 
     // The interpolator itself, without the end values.
     double inner(double x) const {
-        switch (m_type) {
-            case kSpline:
-                return splineValue(m_points, m_coefficients, x);
-            case kPolynomial:
-                return polynomialValue(m_points, m_coefficients, x);
-            default:
-                return linearValue(m_points, x);
+        if (m_type == kPolynomial) return polynomialValue(m_points, m_coefficients, x);
+        if (!m_rising)
+            return m_type == kSpline ? splineValue(m_points, m_coefficients, x)
+                                     : linearValue(m_points, x);
+        // x0 < x < xn: the segment x[i] < x <= x[i + 1], found without branches (the
+        // interpolators' own search takes the same segment).
+        const std::size_t last = m_points.size() - 2;
+        std::size_t i = 0;
+        for (std::size_t step = std::bit_floor(last); step != 0; step >>= 1) {
+            const std::size_t next = i + step;
+            i = (next <= last && m_points[next].x < x) ? next : i;
         }
+        const CurvePoint lo = m_points[i], hi = m_points[i + 1];
+        if (m_type != kSpline || m_points.size() == 2)
+            return ((hi.x - x) * lo.y + (x - lo.x) * hi.y) / (hi.x - lo.x);
+        const double h = hi.x - lo.x;
+        const double a = (hi.x - x) / h, b = (x - lo.x) / h;
+        return a * lo.y + b * hi.y +
+               ((a * a * a - a) * m_coefficients[i] + (b * b * b - b) * m_coefficients[i + 1]) *
+                   (h * h) / 6.0;
     }
 
     // Joins strictly rising points by lines, whatever their number.
     void prepareLinear(std::span<const CurvePoint> points) {
         m_type = kLinear;
         m_points = points;
+        m_rising = true;
     }
 
     std::span<const CurvePoint> points() const { return m_points; }
@@ -80,6 +95,7 @@ public:
 
 private:
     int32_t m_type = kLinear;
+    bool m_rising = true;
     std::span<const CurvePoint> m_points;
     std::array<double, kMaxCurvePoints> m_coefficients{};
 };
@@ -187,18 +203,22 @@ struct Gcr {
     double h;          // black-start ratio in [0.1, 1]
     double threshold;  // K where black generation starts
     double z;          // (100 TL - 100) / 3
+    double stretch;    // 255 / (255 - threshold)
+    double invBig;     // 1 / (100 h)
 };
 
 Gcr gcrOf(const KControl2Params& p) {
     double h = p.blackStartRatio;
     if (h > 1.0) h = 1.0;
     if (!(h > 0.1)) h = 0.1;
-    return {h, 255.0 - 255.0 * h, (100.0 * p.totalInkRatio - 100.0) / 3.0};
+    const double threshold = 255.0 - 255.0 * h;
+    return {h, threshold, (100.0 * p.totalInkRatio - 100.0) / 3.0, 255.0 / (255.0 - threshold),
+            1.0 / (100.0 * h)};
 }
 
 // The curve's argument of method 3: K rescaled from [threshold, 255] to [0, 255].
 double gcrArgument(const Gcr& g, double k) {
-    return k >= g.threshold ? (k - g.threshold) / (255.0 - g.threshold) * 255.0 : 0.0;
+    return k >= g.threshold ? (k - g.threshold) * g.stretch : 0.0;
 }
 
 // Method 3: gray-component replacement in percent. k1 is f of the rescaled K, not yet
@@ -228,14 +248,16 @@ void grayReplacement(const Gcr& gcr, double inkLimit, const ColorRecord& in, dou
         if (lifted > rx) top = std::min(lifted, 100.0);
     }
     double t1[3];
+    const double perResidue = top / rx;  // used only where rx > 0
     for (int i = 0; i < 3; ++i)
-        t1[i] = r[i] != rx ? r[i] * top / rx : top;
+        t1[i] = r[i] != rx ? r[i] * perResidue : top;
     // Proportional target.
-    double t2[3] = {c + d * c / s3, m + d * m / s3, y + d * y / s3};
+    const double grow = 1.0 + d / s3;
+    double t2[3] = {c * grow, m * grow, y * grow};
     limitLargest(t2[0], t2[1], t2[2]);
     // Blend, then keep the total. When all the ink went to black nothing is left to
     // rescale: C, M and Y are 0.
-    const double q = kN / big, b = q - q * q;
+    const double q = kN * gcr.invBig, b = q - q * q;
     double t3[3];
     for (int i = 0; i < 3; ++i)
         t3[i] = t2[i] + (t1[i] - t2[i]) * b;
