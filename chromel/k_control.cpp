@@ -191,12 +191,14 @@ void proportional(const ColorRecord& in, double kNew, ColorRecord& out) {
 
 // Scales (a, b, c) by 100 / largest when the largest passes 100; the largest becomes
 // exactly 100.
+// Selects rather than branches: on mixed colours the branch mispredicts.
 void limitLargest(double& a, double& b, double& c) {
-    const double top = std::max({a, b, c});
-    if (top <= 100.0) return;
-    const double f = 100.0 / top;
-    for (double* v : {&a, &b, &c})
-        *v = *v == top ? 100.0 : *v * f;
+    const double top = std::max(std::max(a, b), c);
+    const bool over = top > 100.0;
+    const double f = over ? 100.0 / top : 1.0;
+    a = over && a == top ? 100.0 : a * f;
+    b = over && b == top ? 100.0 : b * f;
+    c = over && c == top ? 100.0 : c * f;
 }
 
 struct Gcr {
@@ -237,16 +239,12 @@ void grayReplacement(const Gcr& gcr, double inkLimit, const ColorRecord& in, dou
 
     const double d = k - kN, gc = std::min({c, m, y});
     const double r[3] = {c - gc, m - gc, y - gc};
-    const double pct[3] = {c, m, y};
     const double big = 100.0 * gcr.h;
-    // Gray-replaced target from the dominant residue.
-    const int dom = (r[0] >= r[1] && r[0] >= r[2]) ? 0 : (r[1] >= r[0] && r[1] >= r[2]) ? 1 : 2;
-    const double x = pct[dom], rx = r[dom];
-    double top = rx;
-    if (k != big) {
-        const double lifted = x + k * (x - gcr.z) / (big - k);
-        if (lifted > rx) top = std::min(lifted, 100.0);
-    }
+    // Gray-replaced target from the dominant (largest) residue rx; its channel's percent
+    // value is rx + GC.
+    const double rx = std::max(std::max(r[0], r[1]), r[2]), x = rx + gc;
+    const double lifted = x + k * (x - gcr.z) / (big - k);
+    const double top = (k != big && lifted > rx) ? std::min(lifted, 100.0) : rx;
     double t1[3];
     const double perResidue = top / rx;  // used only where rx > 0
     for (int i = 0; i < 3; ++i)
