@@ -345,26 +345,21 @@ int32_t runBasic(const KControlParams& p, const BlackCurve& curve, const Gcr* gc
 }
 
 // Curve type 0 or unknown: the input is copied. Otherwise the table must be usable.
-enum class Prepared { Copy, Ready, Refused };
-
-Prepared prepare(const KControlParams& p, BlackCurve& curve) {
-    if (p.curveType < kGamma || p.curveType > kLinear) return Prepared::Copy;
-    return curve.prepare(p) ? Prepared::Ready : Prepared::Refused;
+template <typename Run>
+int32_t withCurve(const KControlParams& p, std::span<const ColorRecord> in, ColorRecord* out,
+                  Run&& run) {
+    if (p.curveType < kGamma || p.curveType > kLinear) {
+        copyColours(in, out);
+        return 0;
+    }
+    BlackCurve curve;
+    return curve.prepare(p) ? run(curve) : kFailed;
 }
 
 int32_t kControl(const KControlParams& p, const Gcr* gcr, std::span<const ColorRecord> in,
                  ColorRecord* out) {
-    BlackCurve curve;
-    switch (prepare(p, curve)) {
-        case Prepared::Copy:
-            copyColours(in, out);
-            return 0;
-        case Prepared::Refused:
-            return kFailed;
-        case Prepared::Ready:
-            break;
-    }
-    return runBasic(p, curve, gcr, in, out);
+    return withCurve(p, in, out,
+                     [&](const BlackCurve& curve) { return runBasic(p, curve, gcr, in, out); });
 }
 
 // Method 2: seven ways of sharing the removed black over C, M and Y, each looked up in
@@ -658,20 +653,12 @@ int32_t kControl3(const KControl3Params& p, std::span<const ColorRecord> in, Col
         const Gcr gcr = gcrOf(p.base);
         return kControl(asGcr, &gcr, in, out);
     }
-    BlackCurve curve;
-    switch (prepare(base, curve)) {
-        case Prepared::Copy:
-            copyColours(in, out);
-            return 0;
-        case Prepared::Refused:
-            return kFailed;
-        case Prepared::Ready:
-            break;
-    }
-    // The table's spline, sampled in step 2.
-    TableCurve spline;
-    spline.prepare(kSpline, curve.table().points());
-    return blackLineMethod(p, spline, in, out);
+    return withCurve(base, in, out, [&](const BlackCurve& curve) {
+        // The table's spline, sampled in step 2.
+        TableCurve spline;
+        spline.prepare(kSpline, curve.table().points());
+        return blackLineMethod(p, spline, in, out);
+    });
 }
 
 template <typename Params, typename Run>
