@@ -25,11 +25,11 @@ constexpr std::size_t kBlock = 128;
 enum CurveType : int32_t { kNone = 0, kGamma = 1, kSpline = 2, kPolynomial = 3, kLinear = 4 };
 
 // 0-255 to percent and back, keeping the ends exact.
-double percentOf(double v) {
-    return v == 255.0 ? 100.0 : v * (100.0 / 255.0);
+[[gnu::always_inline]] inline double percentOf(double v) {
+    return pick(v == 255.0, 100.0, v * (100.0 / 255.0));
 }
-double fromPercent(double v) {
-    return v == 100.0 ? 255.0 : v * 2.55;
+[[gnu::always_inline]] inline double fromPercent(double v) {
+    return pick(v == 100.0, 255.0, v * 2.55);
 }
 double limit255(double v) {
     return std::clamp(v, 0.0, 255.0);
@@ -189,18 +189,6 @@ void proportional(const ColorRecord& in, double kNew, ColorRecord& out) {
     out.v[3] = kNew;
 }
 
-// Scales (a, b, c) by 100 / largest when the largest passes 100; the largest becomes
-// exactly 100.
-// Selects rather than branches: on mixed colours the branch mispredicts.
-void limitLargest(double& a, double& b, double& c) {
-    const double top = std::max(std::max(a, b), c);
-    const bool over = top > 100.0;
-    const double f = over ? 100.0 / top : 1.0;
-    a = over && a == top ? 100.0 : a * f;
-    b = over && b == top ? 100.0 : b * f;
-    c = over && c == top ? 100.0 : c * f;
-}
-
 struct Gcr {
     double h;          // black-start ratio in [0.1, 1]
     double threshold;  // K where black generation starts
@@ -223,50 +211,76 @@ double gcrArgument(const Gcr& g, double k) {
     return k >= g.threshold ? (k - g.threshold) * g.stretch : 0.0;
 }
 
-// Method 3: gray-component replacement in percent. k1 is f of the rescaled K, not yet
-// limited.
-void grayReplacement(const Gcr& gcr, double inkLimit, const ColorRecord& in, double k1,
-                     ColorRecord& out) {
-    k1 = limitBlack(k1, in, inkLimit);
-    const double c = percentOf(in.v[0]), m = percentOf(in.v[1]), y = percentOf(in.v[2]),
-                 k = percentOf(in.v[3]);
-    const double s3 = c + m + y, s4 = s3 + k;
-    double g = percentOf(k1);
-    g = g > 0.0 ? std::min({g, s4, 100.0}) : 0.0;
-    const double kN = g * gcr.h;
-    out = in;
-    if (kN == k || s3 == 0.0) return;
+// Method 3: gray-component replacement in percent, over planar blocks. k1 holds f of the
+// rescaled K, not yet limited; the results replace c, m, y and k. Every step selects
+// rather than branches, so the loop vectorises; lanes not picked may hold inf or NaN.
+[[gnu::target_clones("avx512f", "avx2", "default")]] void grayReplacementBlock(
+    const Gcr& gcr, double inkLimit, double* __restrict cc, double* __restrict mm,
+    double* __restrict yy, double* __restrict kk, const double* __restrict k1s, std::size_t n) {
+    const double big = 100.0 * gcr.h, z = gcr.z, h = gcr.h, invBig = gcr.invBig;
+    // Scales by 100 / largest when the largest passes 100; the largest becomes 100.
+    auto limitLargest = [](double& a, double& b, double& c) {
+        const double top = std::max(std::max(a, b), c);
+        const bool over = top > 100.0;
+        const double f = pick(over, 100.0 / top, 1.0);
+        a = pick(over & (a == top), 100.0, a * f);
+        b = pick(over & (b == top), 100.0, b * f);
+        c = pick(over & (c == top), 100.0, c * f);
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        const double C = cc[i], M = mm[i], Y = yy[i], K = kk[i], k1 = k1s[i];
+        const double k1l = pick(k1 > 0.0, std::min(std::min(k1, C + M + Y + K), inkLimit), 0.0);
+        const double c = percentOf(C), m = percentOf(M), y = percentOf(Y), k = percentOf(K);
+        const double s3 = c + m + y, s4 = s3 + k;
+        const double g0 = percentOf(k1l);
+        const double g = pick(g0 > 0.0, std::min(std::min(g0, s4), 100.0), 0.0);
+        const double kN = g * h;
+        const bool copy = (kN == k) | (s3 == 0.0);
+        // Gray-replaced target from the dominant (largest) residue rx; its channel's
+        // percent value is rx + GC.
+        const double d = k - kN, gc = std::min(std::min(c, m), y);
+        const double r0 = c - gc, r1 = m - gc, r2 = y - gc;
+        const double rx = std::max(std::max(r0, r1), r2), x = rx + gc;
+        const double lifted = x + k * (x - z) / (big - k);
+        const double top = pick((k != big) & (lifted > rx), std::min(lifted, 100.0), rx);
+        const double per = top / rx;  // picked only where a residue is below rx > 0
+        const double a0 = pick(r0 != rx, r0 * per, top), a1 = pick(r1 != rx, r1 * per, top),
+                     a2 = pick(r2 != rx, r2 * per, top);
+        // Proportional target.
+        const double grow = 1.0 + d / s3;
+        double b0 = c * grow, b1 = m * grow, b2 = y * grow;
+        limitLargest(b0, b1, b2);
+        // Blend, then keep the total. When all the ink went to black nothing is left to
+        // rescale: C, M and Y are 0.
+        const double q = kN * invBig, w = q - q * q;
+        double t0 = b0 + (a0 - b0) * w, t1 = b1 + (a1 - b1) * w, t2 = b2 + (a2 - b2) * w;
+        const double sum3 = t0 + t1 + t2;
+        const double keep = pick(sum3 == 0.0, 0.0, (s4 - kN) / sum3);
+        t0 *= keep, t1 *= keep, t2 *= keep;
+        limitLargest(t0, t1, t2);
+        cc[i] = pick(copy, C, fromPercent(t0));
+        mm[i] = pick(copy, M, fromPercent(t1));
+        yy[i] = pick(copy, Y, fromPercent(t2));
+        kk[i] = pick(copy, K, fromPercent(kN));
+    }
+}
 
-    const double d = k - kN, gc = std::min({c, m, y});
-    const double r[3] = {c - gc, m - gc, y - gc};
-    const double big = 100.0 * gcr.h;
-    // Gray-replaced target from the dominant (largest) residue rx; its channel's percent
-    // value is rx + GC.
-    const double rx = std::max(std::max(r[0], r[1]), r[2]), x = rx + gc;
-    const double lifted = x + k * (x - gcr.z) / (big - k);
-    const double top = (k != big && lifted > rx) ? std::min(lifted, 100.0) : rx;
-    double t1[3];
-    const double perResidue = top / rx;  // used only where rx > 0
-    for (int i = 0; i < 3; ++i)
-        t1[i] = r[i] != rx ? r[i] * perResidue : top;
-    // Proportional target.
-    const double grow = 1.0 + d / s3;
-    double t2[3] = {c * grow, m * grow, y * grow};
-    limitLargest(t2[0], t2[1], t2[2]);
-    // Blend, then keep the total. When all the ink went to black nothing is left to
-    // rescale: C, M and Y are 0.
-    const double q = kN * gcr.invBig, b = q - q * q;
-    double t3[3];
-    for (int i = 0; i < 3; ++i)
-        t3[i] = t2[i] + (t1[i] - t2[i]) * b;
-    const double sum3 = t3[0] + t3[1] + t3[2];
-    const double keep = sum3 == 0.0 ? 0.0 : (s4 - kN) / sum3;
-    for (double& v : t3)
-        v *= keep;
-    limitLargest(t3[0], t3[1], t3[2]);
-    for (int i = 0; i < 3; ++i)
-        out.v[i] = fromPercent(t3[i]);
-    out.v[3] = fromPercent(kN);
+void grayReplacement(const Gcr& gcr, double inkLimit, const BlackCurve& curve,
+                     std::span<const ColorRecord> in, ColorRecord* out) {
+    double c[kBlock], m[kBlock], y[kBlock], k[kBlock], w[kBlock], k1[kBlock];
+    for (std::size_t base = 0; base < in.size(); base += kBlock) {
+        const std::size_t n = std::min(kBlock, in.size() - base);
+        const ColorRecord* src = in.data() + base;
+        for (std::size_t i = 0; i < n; ++i) {
+            c[i] = src[i].v[0], m[i] = src[i].v[1], y[i] = src[i].v[2], k[i] = src[i].v[3];
+            w[i] = gcrArgument(gcr, k[i]);
+        }
+        curve.apply(w, k1, n);
+        grayReplacementBlock(gcr, inkLimit, c, m, y, k, k1, n);
+        ColorRecord* dst = out + base;
+        for (std::size_t i = 0; i < n; ++i)
+            dst[i] = ColorRecord{{c[i], m[i], y[i], k[i]}};
+    }
 }
 
 // Colours are read whole before anything is written, so out may be in.
@@ -289,10 +303,6 @@ void forEachColour(std::span<const ColorRecord> in, ColorRecord* out, const Blac
 
 double blackOf(const ColorRecord& c, const void*) {
     return c.v[3];
-}
-
-double gcrArgumentOf(const ColorRecord& c, const void* gcr) {
-    return gcrArgument(*static_cast<const Gcr*>(gcr), c.v[3]);
 }
 
 void copyColours(std::span<const ColorRecord> in, ColorRecord* out) {
@@ -329,12 +339,7 @@ int32_t runBasic(const KControlParams& p, const BlackCurve& curve, const Gcr* gc
             return searchMethod(p, curve, in, out);
         case 3:
             if (gcr != nullptr) {
-                forEachColour(
-                    in, out, curve,
-                    [&](const ColorRecord& c, double f, ColorRecord& o) {
-                        grayReplacement(*gcr, inkLimit, c, f, o);
-                    },
-                    gcrArgumentOf, gcr);
+                grayReplacement(*gcr, inkLimit, curve, in, out);
                 return 0;
             }
             [[fallthrough]];
