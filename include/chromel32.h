@@ -938,6 +938,78 @@ CHROMEL_API int32_t QelColor_XYZ2ColorTemperatureDuv(const ColorRecord* xyz, dou
  * `ra`, a non-finite sample, or a spectrum with no light. */
 CHROMEL_API int32_t QelColor_Spectrum2ColorRendering(const SpectrumRecord* spectrum, double* ra,
                                                      double* ri) QEL_NOEXCEPT;
+/* CMYK K-control ------------------------------------------------------------------------ */
+
+/* Colour difference of two Lab colours, as QelColor_DefaultDeltaEFunc. */
+typedef double (*QelDeltaEFunc)(const ColorRecord* lab1, const ColorRecord* lab2);
+
+/* Black generation and compensation. CMYK on 0-255. Curve types: 0 none (copy), 1 gamma,
+ * 2 natural spline, 3 polynomial, 4 piecewise linear through the table. Methods: 0 weighted,
+ * 1 proportional, 2 difference search over the CMYK grid (null callback: the default). */
+typedef struct KControlParams {
+    int32_t curveType;
+    int32_t method;
+    double inkLimitRatio; /* maximum total ink / 255 */
+    double gamma;
+    int32_t tableCount;   /* 2 to 256 points */
+    const double* table;  /* tableCount (K in, K out) pairs, x strictly monotonic */
+    int32_t weightC;
+    int32_t weightM;
+    int32_t weightY;
+    QelDeltaEFunc deltaE;
+    const struct GridDescriptor* gridDescriptor;
+    const ColorRecord* gridPositions;
+    const ColorRecord* gridValues;
+} KControlParams;
+
+/* Adds method 3, gray-component replacement in percent. */
+typedef struct KControl2Params {
+    KControlParams base;
+    double totalInkRatio;   /* x 100 gives a percentage */
+    double blackStartRatio; /* limited to [0.1, 1]; method 4 reads it as the black-point ink */
+} KControl2Params;
+
+/* Adds method 4, black generation along the black line of each colour. */
+typedef struct KControl3Params {
+    KControl2Params base;
+    double secondaryRatio;
+    double primaryRatio;
+    int32_t sampleCount;
+    const double* samples; /* K values on 0-255 */
+    double search[3];      /* reserved; method 4 reads none of them */
+    const ColorRecord* alternativeInput;
+    int32_t useAlternativeInput;
+    int32_t weightingSelector;
+} KControl3Params;
+
+QEL_STATIC_ASSERT(offsetof(KControlParams, inkLimitRatio) == 8, "ink ratio at byte 8");
+QEL_STATIC_ASSERT(offsetof(KControlParams, table) == 32, "table at byte 32");
+QEL_STATIC_ASSERT(offsetof(KControlParams, weightY) == 48, "weights end at byte 52");
+QEL_STATIC_ASSERT(offsetof(KControlParams, deltaE) == 56, "callback at byte 56");
+QEL_STATIC_ASSERT(offsetof(KControlParams, gridValues) == 80, "grid values at byte 80");
+QEL_STATIC_ASSERT(sizeof(KControlParams) == 88, "KControlParams is 88 bytes");
+QEL_STATIC_ASSERT(offsetof(KControl2Params, blackStartRatio) == 96, "h at byte 96");
+QEL_STATIC_ASSERT(sizeof(KControl2Params) == 104, "KControl2Params is 104 bytes");
+QEL_STATIC_ASSERT(offsetof(KControl3Params, sampleCount) == 120, "sample count at byte 120");
+QEL_STATIC_ASSERT(offsetof(KControl3Params, search) == 136, "search at byte 136");
+QEL_STATIC_ASSERT(offsetof(KControl3Params, alternativeInput) == 160, "alternative at 160");
+QEL_STATIC_ASSERT(offsetof(KControl3Params, weightingSelector) == 172, "selector at 172");
+QEL_STATIC_ASSERT(sizeof(KControl3Params) == 176, "KControl3Params is 176 bytes");
+
+/* Input and output may be the same array. Return 0 after a pass (or count 0); -1 with
+ * nothing written for a null record or array, or an unusable table or grid. */
+CHROMEL_API int32_t QelColor_CMYKsKControl(const ColorRecord* in, const KControlParams* params,
+                                           uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_CMYKsKControl2(const ColorRecord* in, const KControl2Params* params,
+                                            uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_CMYKsKControl3(const ColorRecord* in, const KControl3Params* params,
+                                            uint32_t count, ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_CMYKKControl(const ColorRecord* in, const KControlParams* params,
+                                          ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_CMYKKControl2(const ColorRecord* in, const KControl2Params* params,
+                                           ColorRecord* out) QEL_NOEXCEPT;
+CHROMEL_API int32_t QelColor_CMYKKControl3(const ColorRecord* in, const KControl3Params* params,
+                                           ColorRecord* out) QEL_NOEXCEPT;
 
 #ifdef __cplusplus
 }
