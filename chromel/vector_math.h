@@ -250,13 +250,24 @@ struct DoubleDouble {
     return pick(x > 0.0, result, pick(x == 0.0, atZero, std::numeric_limits<double>::quiet_NaN()));
 }
 
+// a + b as hi + lo exactly when a is zero or |a| >= |b| (Dekker's fast two-sum).
+[[gnu::always_inline]] inline DoubleDouble fastTwoSum(double a, double b) {
+    const double s = a + b;
+    return {s, b - (s - a)};
+}
+
+// x with the low 27 bits of its significand cleared: products of two such values are exact.
+[[gnu::always_inline]] inline double upper26(double x) {
+    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(x) & 0xFFFFFFFFF8000000ull);
+}
+
 // x^y for the transfer curves: finite x >= 0 and finite y with |y ln x| <= 64, results
 // normal. At most 2 ulps from std::pow there (measured over bases 2^-40..2^40 and
 // exponents up to 12). Half the work of pow: ln x is one double plus a correction term
 // (the log of 4.4BSD/fdlibm: m - 1 is exact and only the small remainder is rounded),
-// y ln x is one exact product, and exp is one rational step. Beyond that range the result
-// saturates to 0 or a huge finite value; x = 0 gives 0, 1 or +inf as std::pow does,
-// negative x gives NaN. Callers build with -ffp-contract=off.
+// y ln x is one exact product plus a correction, and exp has no division. Beyond that range the
+// result saturates to 0 or a huge finite value; x = 0 gives 0, 1 or +inf as std::pow does, negative
+// x gives NaN. Callers build with -ffp-contract=off.
 [[gnu::always_inline]] inline double powCurve(double x, double y) {
     constexpr double kLn2Hi = 6.93147180369123816490e-01;  // 32 bits: k * kLn2Hi is exact
     constexpr double kLn2Lo = 1.90821492927058770002e-10;
@@ -287,32 +298,39 @@ struct DoubleDouble {
                                 w * (1.818357216161805012e-01 + w * 1.479819860511658591e-01)));
     const double halfSquare = 0.5 * f * f;
     const double small = halfSquare - (s * (halfSquare + (r1 + r2)) + e * kLn2Lo);
-    // ln x = e ln2Hi + f - small, the first two summed exactly.
-    const DoubleDouble lead = twoSum(e * kLn2Hi, f);
-    const DoubleDouble ln = twoSum(lead.hi, -small);
+    // ln x = e ln2Hi + f - small, summed exactly: each first term is zero or the larger.
+    const DoubleDouble lead = fastTwoSum(e * kLn2Hi, f);
+    const DoubleDouble ln = fastTwoSum(lead.hi, -small);
     const double lnLo = ln.lo + lead.lo;
 
-    // t = y ln x as tHi + tLo, limited to where exp over- or underflows anyway.
-    const DoubleDouble p = twoProduct(y, ln.hi);
-    const double tLo = p.lo + y * lnLo;
-    const double tHi = pick(p.hi > 710.0, 710.0, pick(p.hi < -746.0, -746.0, p.hi));
+    // t = y ln x as tHi + tLo: both factors cut to 26 bits make tHi exact; the cut-off
+    // parts go to tLo. Limited to where exp over- or underflows anyway.
+    const double yHi = upper26(y);
+    const double lnHi = upper26(ln.hi);
+    const double product = yHi * lnHi;
+    const double tLo = (y - yHi) * lnHi + y * ((ln.hi - lnHi) + lnLo);
+    const double tHi = pick(product > 710.0, 710.0, pick(product < -746.0, -746.0, product));
 
-    // exp(t) = 2^k exp(r), |r| <= ln 2 / 2: r = hi - lo with hi exact, then exp(r) from
-    // c = r - r^2 P(r^2) as 1 + r + r c / (2 - c) (4.4BSD/fdlibm's exp).
+    // exp(t) = 2^k exp(r), |r| <= ln 2 / 2, by its series to r^13 (no division).
     const double kHalf = (tHi * (0.5 * kInvLn2) + kShift) - kShift;
     const double kRest = (tHi * kInvLn2 - kHalf + kShift) - kShift;
     const double k = kHalf + kRest;
-    const double hi = tHi - k * kLn2Hi;
-    const double lo = k * kLn2Lo - tLo;
-    const double r = hi - lo;
-    const double rr = r * r;
-    const double c =
-        r -
-        rr * (1.66666666666666019037e-01 +
-              rr * (-2.77777777770155933842e-03 +
-                    rr * (6.61375632143793436117e-05 +
-                          rr * (-1.65339022054652515390e-06 + rr * 4.13813679705723846039e-08))));
-    const double expR = 1.0 - ((lo - (r * c) / (2.0 - c)) - hi);
+    const double r = ((tHi - k * kLn2Hi) - k * kLn2Lo) + tLo;
+    const double series =
+        r * r *
+        (1.0 / 2 +
+         r * (1.0 / 6 +
+              r * (1.0 / 24 +
+                   r * (1.0 / 120 +
+                        r * (1.0 / 720 +
+                             r * (1.0 / 5040 +
+                                  r * (1.0 / 40320 +
+                                       r * (1.0 / 362880 +
+                                            r * (1.0 / 3628800 +
+                                                 r * (1.0 / 39916800 +
+                                                      r * (1.0 / 479001600 +
+                                                           r * (1.0 / 6227020800))))))))))));
+    const double expR = 1.0 + (r + series);
     const double result = expR * exp2Integral(kHalf) * exp2Integral(kRest);
     const double atZero =
         pick(y > 0.0, 0.0, pick(y < 0.0, std::numeric_limits<double>::infinity(), 1.0));
