@@ -3,7 +3,7 @@
 // through a tetrahedral cube, CMYK to CMY folding and per-channel CMYK gamma.
 //
 // The array conversions run block by block over branch-free loops (see block_loops.h),
-// built for AVX-512, AVX2 and baseline x86-64; powers come from vmath::pow.
+// built for AVX-512, AVX2 and baseline x86-64; powers come from vmath::powCurve.
 #include <algorithm>
 #include <array>
 
@@ -86,7 +86,7 @@ constexpr RgbSpace kWideGamutRgb{kWideToRgb, inverseWith(kWideToRgb, determinant
 [[gnu::always_inline]] inline double encode(double v, double invGamma) {
     const double limited = std::min(std::max(v, 0.0), 1.0);
     // 1.055 p - 0.055, written so that p = 1 gives exactly 1.
-    const double p = vmath::pow(limited, invGamma);
+    const double p = vmath::powCurve(limited, invGamma);
     const double curve = p + 0.055 * (p - 1.0);
     return 255.0 * pick(limited > kEncodeBreak, curve, 12.92 * limited);
 }
@@ -94,7 +94,7 @@ constexpr RgbSpace kWideGamutRgb{kWideToRgb, inverseWith(kWideToRgb, determinant
 // Encoded 0-255 to linear; values outside 0-255 go through unlimited.
 [[gnu::always_inline]] inline double decode(double encoded, double gamma) {
     const double e = encoded / 255.0;
-    const double curve = vmath::pow((e + 0.055) * kInv1055, gamma);
+    const double curve = vmath::powCurve((e + 0.055) * kInv1055, gamma);
     return pick(e > kDecodeBreak, curve, e * kInv1292);
 }
 
@@ -102,7 +102,7 @@ constexpr RgbSpace kWideGamutRgb{kWideToRgb, inverseWith(kWideToRgb, determinant
 // and 255 map onto themselves.
 [[gnu::always_inline]] inline double gammaOf(double c, double gamma) {
     const double limited = pick(c < 0.0, 0.0, c);
-    const double curved = 255.0 * vmath::pow(limited / 255.0, gamma);
+    const double curved = 255.0 * vmath::powCurve(limited / 255.0, gamma);
     return pick(limited == 0.0, 0.0, pick(limited == 255.0, 255.0, curved));
 }
 

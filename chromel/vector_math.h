@@ -250,6 +250,93 @@ struct DoubleDouble {
     return pick(x > 0.0, result, pick(x == 0.0, atZero, std::numeric_limits<double>::quiet_NaN()));
 }
 
+// a + b as hi + lo exactly when a is zero or |a| >= |b| (Dekker's fast two-sum).
+[[gnu::always_inline]] inline DoubleDouble fastTwoSum(double a, double b) {
+    const double s = a + b;
+    return {s, b - (s - a)};
+}
+
+// x with the low 27 bits of its significand cleared: products of two such values are exact.
+[[gnu::always_inline]] inline double upper26(double x) {
+    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(x) & 0xFFFFFFFFF8000000ull);
+}
+
+// x^y for the transfer curves: finite x >= 0 and finite y with |y ln x| <= 64, results
+// normal. At most 2 ulps from std::pow there (measured over bases 2^-40..2^40 and
+// exponents up to 12). Half the work of pow: ln x is one double plus a correction term
+// (the log of 4.4BSD/fdlibm: m - 1 is exact and only the small remainder is rounded),
+// y ln x is one exact product plus a correction, and exp has no division. Beyond that range the
+// result saturates to 0 or a huge finite value; x = 0 gives 0, 1 or +inf as std::pow does, negative
+// x gives NaN. Callers build with -ffp-contract=off.
+[[gnu::always_inline]] inline double powCurve(double x, double y) {
+    constexpr double kLn2Hi = 6.93147180369123816490e-01;  // 32 bits: k * kLn2Hi is exact
+    constexpr double kLn2Lo = 1.90821492927058770002e-10;
+    constexpr double kInvLn2 = 1.4426950408889634;
+    constexpr double kShift = 6755399441055744.0;  // 1.5 * 2^52: adding it rounds to integer
+    constexpr double kTwo54 = 18014398509481984.0;
+
+    // x = 2^e m with m in [sqrt(1/2), sqrt(2)); subnormals are scaled up first.
+    const bool tiny = x < 2.2250738585072014e-308;
+    const double xs = pick(tiny, x * kTwo54, x);
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(xs);
+    const double biased =
+        std::bit_cast<double>((bits >> 52) | 0x4330000000000000ull) - 4503599627370496.0;
+    double m = std::bit_cast<double>((bits & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull);
+    const bool high = m > 1.4142135623730951;
+    m = pick(high, 0.5 * m, m);
+    const double e = biased - pick(tiny, 1077.0, 1023.0) + pick(high, 1.0, 0.0);
+
+    // ln m = f - f^2/2 + s (f^2/2 + R(s^2)) with f = m - 1 (exact) and s = f / (2 + f).
+    const double f = m - 1.0;
+    const double s = f / (2.0 + f);
+    const double z = s * s;
+    const double w = z * z;
+    const double r1 = w * (3.999999999940941908e-01 +
+                           w * (2.222219843214978396e-01 + w * 1.531383769920937332e-01));
+    const double r2 = z * (6.666666666666735130e-01 +
+                           w * (2.857142874366239149e-01 +
+                                w * (1.818357216161805012e-01 + w * 1.479819860511658591e-01)));
+    const double halfSquare = 0.5 * f * f;
+    const double small = halfSquare - (s * (halfSquare + (r1 + r2)) + e * kLn2Lo);
+    // ln x = e ln2Hi + f - small, summed exactly: each first term is zero or the larger.
+    const DoubleDouble lead = fastTwoSum(e * kLn2Hi, f);
+    const DoubleDouble ln = fastTwoSum(lead.hi, -small);
+    const double lnLo = ln.lo + lead.lo;
+
+    // t = y ln x as tHi + tLo: both factors cut to 26 bits make tHi exact; the cut-off
+    // parts go to tLo. Limited to where exp over- or underflows anyway.
+    const double yHi = upper26(y);
+    const double lnHi = upper26(ln.hi);
+    const double product = yHi * lnHi;
+    const double tLo = (y - yHi) * lnHi + y * ((ln.hi - lnHi) + lnLo);
+    const double tHi = pick(product > 710.0, 710.0, pick(product < -746.0, -746.0, product));
+
+    // exp(t) = 2^k exp(r), |r| <= ln 2 / 2, by its series to r^13 (no division).
+    const double kHalf = (tHi * (0.5 * kInvLn2) + kShift) - kShift;
+    const double kRest = (tHi * kInvLn2 - kHalf + kShift) - kShift;
+    const double k = kHalf + kRest;
+    const double r = ((tHi - k * kLn2Hi) - k * kLn2Lo) + tLo;
+    const double series =
+        r * r *
+        (1.0 / 2 +
+         r * (1.0 / 6 +
+              r * (1.0 / 24 +
+                   r * (1.0 / 120 +
+                        r * (1.0 / 720 +
+                             r * (1.0 / 5040 +
+                                  r * (1.0 / 40320 +
+                                       r * (1.0 / 362880 +
+                                            r * (1.0 / 3628800 +
+                                                 r * (1.0 / 39916800 +
+                                                      r * (1.0 / 479001600 +
+                                                           r * (1.0 / 6227020800))))))))))));
+    const double expR = 1.0 + (r + series);
+    const double result = expR * exp2Integral(kHalf) * exp2Integral(kRest);
+    const double atZero =
+        pick(y > 0.0, 0.0, pick(y < 0.0, std::numeric_limits<double>::infinity(), 1.0));
+    return pick(x > 0.0, result, pick(x == 0.0, atZero, std::numeric_limits<double>::quiet_NaN()));
+}
+
 }  // namespace chromel::vmath
 
 #endif  // CHROMEL_VECTOR_MATH_H

@@ -1,4 +1,4 @@
-// Accuracy of the branch-free pow against the C library's.
+// Accuracy of the branch-free powers against the C library's.
 #include "chromel/vector_math.h"
 
 #include <gtest/gtest.h>
@@ -52,6 +52,35 @@ TEST(VectorPow, EdgesFollowTheLibrary) {
     }
     EXPECT_TRUE(std::isnan(chromel::vmath::pow(-1.0, 2.0)));
     EXPECT_EQ(chromel::vmath::pow(0.0, -0.5), kInf);
+}
+
+// The curve power over the bases and exponents of transfer curves and well beyond them.
+TEST(CurvePow, WithinTwoUlpsOfTheLibraryForNormalResults) {
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> log2Base(-40.0, 40.0), unit(0.0, 1.0),
+        exponent(-12.0, 12.0);
+    const double gammas[] = {2.2, 1 / 2.2, 2.4, 1 / 2.4, 1.8, 2.6};
+    for (int i = 0; i < 400000; ++i) {
+        const double x = i % 2 ? unit(rng) : std::exp2(log2Base(rng));
+        const double y = i % 3 ? gammas[i % 6] : exponent(rng);
+        const double expected = std::pow(x, y);
+        if (!std::isnormal(expected) || std::fabs(y * std::log(x)) > 64.0) continue;
+        ASSERT_LE(ulpsApart(chromel::vmath::powCurve(x, y), expected), 2)
+            << std::hexfloat << x << " ^ " << y;
+    }
+}
+
+TEST(CurvePow, ZeroOneAndNegativeBases) {
+    using chromel::vmath::powCurve;
+    EXPECT_EQ(powCurve(0.0, 2.2), 0.0);
+    EXPECT_EQ(powCurve(0.0, 0.0), 1.0);
+    EXPECT_EQ(powCurve(0.0, -1.0), kInf);
+    EXPECT_EQ(powCurve(1.0, 2.4), 1.0);
+    EXPECT_LE(ulpsApart(powCurve(1e-310, 0.5), std::pow(1e-310, 0.5)), 2);
+    EXPECT_TRUE(std::isnan(powCurve(-0.5, 2.2)));
+    // Far outside the stated range the result saturates instead of wrapping.
+    EXPECT_EQ(powCurve(1e-300, 10.0), 0.0);
+    EXPECT_GT(powCurve(1e300, 10.0), 1e300);
 }
 
 }  // namespace
