@@ -96,9 +96,21 @@ TEST(DisplaySpectrometerReader, MeasuresColourAndSpectraThroughTheExports) {
     EXPECT_EQ(QelMonitorReader_CalibrateBlack(handle, nullptr), METERIO_NOT_OFFERED);
     EXPECT_EQ(pty.requestCount(), before);
 
-    // Faults: an error number after "&", a garbled and a truncated reply.
-    integration = {0.5, 0};
-    ASSERT_EQ(QelMonitorReader_SetParamEx(handle, &integration), METERIO_OK);
+    EXPECT_EQ(QelMonitorReader_Close(handle), METERIO_OK);
+    EXPECT_FALSE(spectrometer.state().remote);
+}
+
+// Faults: an error number after "&", a garbled and a truncated reply. A reader of its own, so
+// that no late line of the learning measurement above can meet them.
+TEST(DisplaySpectrometerReader, ReplyFaultsGiveTheirCodes) {
+    sim::SpectrometerSim spectrometer;
+    sim::PtySimulator pty(spectrometer, 19200, "\n");
+    spectrometer.attach(pty);
+    ASSERT_TRUE(pty.start());
+    sim::SerialPortsEnvironment env({pty.devicePath()});
+    ReaderHandle handle = 0;
+    ASSERT_EQ(QelMonitorReader_Open(2, nullptr, 0, nullptr, &handle), METERIO_OK);
+    ColorantRecord colour{};
     pty.inject({sim::Fault::ErrorStatus, "&", 12});
     EXPECT_EQ(QelMonitorReader_ScanColorant(handle, nullptr, &colour), METERIO_NO_INSTRUMENT);
     pty.inject({sim::Fault::Garble, "&"});
