@@ -154,6 +154,64 @@ struct DoubleDouble {
     return std::bit_cast<double>(std::bit_cast<std::uint64_t>(k + kShift) << 52);
 }
 
+// Shared by the two powers below.
+inline constexpr double kLn2Hi = 6.93147180369123816490e-01;  // 32 bits: k * kLn2Hi is exact
+inline constexpr double kLn2Lo = 1.90821492927058770002e-10;
+
+// x = 2^e m with m in [sqrt(1/2), sqrt(2)), for finite x >= 0; subnormals are scaled up first.
+struct Reduced {
+    double m;
+    double e;
+};
+
+[[gnu::always_inline]] inline Reduced reduce(double x) {
+    constexpr double kTwo54 = 18014398509481984.0;
+    const bool tiny = x < 2.2250738585072014e-308;
+    const double xs = pick(tiny, x * kTwo54, x);
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(xs);
+    const double biased =
+        std::bit_cast<double>((bits >> 52) | 0x4330000000000000ull) - 4503599627370496.0;
+    const double m = std::bit_cast<double>((bits & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull);
+    const bool high = m > 1.4142135623730951;
+    return {pick(high, 0.5 * m, m), biased - pick(tiny, 1077.0, 1023.0) + pick(high, 1.0, 0.0)};
+}
+
+// exp(tHi + tLo) for tHi already limited to [-746, 710], tLo small: 2^k exp(r) with
+// |r| <= ln 2 / 2 by its series to r^13 (no division); 2^k is applied in two halves so that
+// each stays a normal number down to the subnormal results.
+[[gnu::always_inline]] inline double expOf(double tHi, double tLo) {
+    constexpr double kInvLn2 = 1.4426950408889634;
+    constexpr double kShift = 6755399441055744.0;  // 1.5 * 2^52: adding it rounds to integer
+    const double kHalf = (tHi * (0.5 * kInvLn2) + kShift) - kShift;
+    const double kRest = (tHi * kInvLn2 - kHalf + kShift) - kShift;
+    const double k = kHalf + kRest;
+    const double r = ((tHi - k * kLn2Hi) - k * kLn2Lo) + tLo;
+    const double series =
+        r * r *
+        (1.0 / 2 +
+         r * (1.0 / 6 +
+              r * (1.0 / 24 +
+                   r * (1.0 / 120 +
+                        r * (1.0 / 720 +
+                             r * (1.0 / 5040 +
+                                  r * (1.0 / 40320 +
+                                       r * (1.0 / 362880 +
+                                            r * (1.0 / 3628800 +
+                                                 r * (1.0 / 39916800 +
+                                                      r * (1.0 / 479001600 +
+                                                           r * (1.0 / 6227020800))))))))))));
+    const double expR = 1.0 + (r + series);
+    return expR * exp2Integral(kHalf) * exp2Integral(kRest);
+}
+
+// x^y from exp(y ln x) where x > 0, and std::pow's answers at x = 0; NaN below.
+[[gnu::always_inline]] inline double powResult(double x, double y, double expOfProduct) {
+    const double atZero =
+        pick(y > 0.0, 0.0, pick(y < 0.0, std::numeric_limits<double>::infinity(), 1.0));
+    return pick(x > 0.0, expOfProduct,
+                pick(x == 0.0, atZero, std::numeric_limits<double>::quiet_NaN()));
+}
+
 // x^y for finite x >= 0 and finite y, as exp(y ln x) with the logarithm and the product
 // carried in double-double. At most 1 ulp from std::pow for every normal result
 // (measured over bases 2^-60..2^60 and results over the whole normal range). x = 0 gives
@@ -161,22 +219,8 @@ struct DoubleDouble {
 // subnormals do. Negative x gives NaN; infinite or NaN arguments give a finite or NaN
 // value without trapping, for callers to discard. Callers build with -ffp-contract=off.
 [[gnu::always_inline]] inline double pow(double x, double y) {
-    constexpr double kLn2Hi = 6.93147180369123816490e-01;  // 32 bits: k * kLn2Hi is exact
-    constexpr double kLn2Lo = 1.90821492927058770002e-10;
-    constexpr double kInvLn2 = 1.4426950408889634;
-    constexpr double kShift = 6755399441055744.0;  // 1.5 * 2^52: adding it rounds to integer
-    constexpr double kTwo54 = 18014398509481984.0;
-
-    // x = 2^e m with m in [sqrt(1/2), sqrt(2)); subnormals are scaled up first.
-    const bool tiny = x < 2.2250738585072014e-308;
-    const double xs = pick(tiny, x * kTwo54, x);
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(xs);
-    const double biased =
-        std::bit_cast<double>((bits >> 52) | 0x4330000000000000ull) - 4503599627370496.0;
-    double m = std::bit_cast<double>((bits & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull);
-    const bool high = m > 1.4142135623730951;
-    m = pick(high, 0.5 * m, m);
-    const double e = biased - pick(tiny, 1077.0, 1023.0) + pick(high, 1.0, 0.0);
+    const Reduced reduced = reduce(x);
+    const double m = reduced.m, e = reduced.e;
 
     // ln m = 2 atanh(s) with s = (m - 1) / (m + 1), |s| < 0.172; s in double-double.
     const double num = m - 1.0;  // exact
@@ -223,31 +267,7 @@ struct DoubleDouble {
     const DoubleDouble t0 = twoSum(p.hi, tLo);
     const double tHi = pick(t0.hi > 710.0, 710.0, pick(t0.hi < -746.0, -746.0, t0.hi));
 
-    // exp(t) = 2^k exp(r) with |r| <= ln 2 / 2; 2^k is applied in two halves so that each
-    // stays a normal number down to the subnormal results.
-    const double kHalf = (tHi * (0.5 * kInvLn2) + kShift) - kShift;
-    const double kRest = (tHi * kInvLn2 - kHalf + kShift) - kShift;
-    const double k = kHalf + kRest;
-    const double r = ((tHi - k * kLn2Hi) - k * kLn2Lo) + t0.lo;
-    const double poly =
-        r * r *
-        (1.0 / 2 +
-         r * (1.0 / 6 +
-              r * (1.0 / 24 +
-                   r * (1.0 / 120 +
-                        r * (1.0 / 720 +
-                             r * (1.0 / 5040 +
-                                  r * (1.0 / 40320 +
-                                       r * (1.0 / 362880 +
-                                            r * (1.0 / 3628800 +
-                                                 r * (1.0 / 39916800 +
-                                                      r * (1.0 / 479001600 +
-                                                           r * (1.0 / 6227020800))))))))))));
-    const double expR = 1.0 + (r + poly);
-    const double result = expR * exp2Integral(kHalf) * exp2Integral(kRest);
-    const double atZero =
-        pick(y > 0.0, 0.0, pick(y < 0.0, std::numeric_limits<double>::infinity(), 1.0));
-    return pick(x > 0.0, result, pick(x == 0.0, atZero, std::numeric_limits<double>::quiet_NaN()));
+    return powResult(x, y, expOf(tHi, t0.lo));
 }
 
 // a + b as hi + lo exactly when a is zero or |a| >= |b| (Dekker's fast two-sum).
@@ -269,22 +289,8 @@ struct DoubleDouble {
 // result saturates to 0 or a huge finite value; x = 0 gives 0, 1 or +inf as std::pow does, negative
 // x gives NaN. Callers build with -ffp-contract=off.
 [[gnu::always_inline]] inline double powCurve(double x, double y) {
-    constexpr double kLn2Hi = 6.93147180369123816490e-01;  // 32 bits: k * kLn2Hi is exact
-    constexpr double kLn2Lo = 1.90821492927058770002e-10;
-    constexpr double kInvLn2 = 1.4426950408889634;
-    constexpr double kShift = 6755399441055744.0;  // 1.5 * 2^52: adding it rounds to integer
-    constexpr double kTwo54 = 18014398509481984.0;
-
-    // x = 2^e m with m in [sqrt(1/2), sqrt(2)); subnormals are scaled up first.
-    const bool tiny = x < 2.2250738585072014e-308;
-    const double xs = pick(tiny, x * kTwo54, x);
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(xs);
-    const double biased =
-        std::bit_cast<double>((bits >> 52) | 0x4330000000000000ull) - 4503599627370496.0;
-    double m = std::bit_cast<double>((bits & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull);
-    const bool high = m > 1.4142135623730951;
-    m = pick(high, 0.5 * m, m);
-    const double e = biased - pick(tiny, 1077.0, 1023.0) + pick(high, 1.0, 0.0);
+    const Reduced reduced = reduce(x);
+    const double m = reduced.m, e = reduced.e;
 
     // ln m = f - f^2/2 + s (f^2/2 + R(s^2)) with f = m - 1 (exact) and s = f / (2 + f).
     const double f = m - 1.0;
@@ -311,30 +317,7 @@ struct DoubleDouble {
     const double tLo = (y - yHi) * lnHi + y * ((ln.hi - lnHi) + lnLo);
     const double tHi = pick(product > 710.0, 710.0, pick(product < -746.0, -746.0, product));
 
-    // exp(t) = 2^k exp(r), |r| <= ln 2 / 2, by its series to r^13 (no division).
-    const double kHalf = (tHi * (0.5 * kInvLn2) + kShift) - kShift;
-    const double kRest = (tHi * kInvLn2 - kHalf + kShift) - kShift;
-    const double k = kHalf + kRest;
-    const double r = ((tHi - k * kLn2Hi) - k * kLn2Lo) + tLo;
-    const double series =
-        r * r *
-        (1.0 / 2 +
-         r * (1.0 / 6 +
-              r * (1.0 / 24 +
-                   r * (1.0 / 120 +
-                        r * (1.0 / 720 +
-                             r * (1.0 / 5040 +
-                                  r * (1.0 / 40320 +
-                                       r * (1.0 / 362880 +
-                                            r * (1.0 / 3628800 +
-                                                 r * (1.0 / 39916800 +
-                                                      r * (1.0 / 479001600 +
-                                                           r * (1.0 / 6227020800))))))))))));
-    const double expR = 1.0 + (r + series);
-    const double result = expR * exp2Integral(kHalf) * exp2Integral(kRest);
-    const double atZero =
-        pick(y > 0.0, 0.0, pick(y < 0.0, std::numeric_limits<double>::infinity(), 1.0));
-    return pick(x > 0.0, result, pick(x == 0.0, atZero, std::numeric_limits<double>::quiet_NaN()));
+    return powResult(x, y, expOf(tHi, tLo));
 }
 
 }  // namespace chromel::vmath
