@@ -17,6 +17,7 @@
 #include "chromel/cie.h"
 #include "chromel/isa.h"
 #include "chromel32.h"
+#include "colour_passes.h"
 
 namespace {
 
@@ -64,20 +65,9 @@ struct Data {
     }
 };
 
-Data& data() {
-    static Data d;
-    return d;
-}
-
-// Times `pass(data)`, one pass over all colours per iteration.
 template <typename Pass>
 void timePasses(benchmark::State& state, Pass&& pass) {
-    Data& d = data();
-    for (auto _ : state) {
-        pass(d);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kColours);
+    bench::timePasses<Data>(state, kColours, pass);
 }
 
 // Sums a difference over all pairs so that none is optimised away.

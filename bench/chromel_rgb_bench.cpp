@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "chromel32.h"
+#include "colour_passes.h"
 
 namespace {
 
@@ -73,19 +74,9 @@ struct Data {
     }
 };
 
-Data& data() {
-    static Data d;
-    return d;
-}
-
 template <typename Pass>
 void timePasses(benchmark::State& state, Pass&& pass) {
-    Data& d = data();
-    for (auto _ : state) {
-        pass(d);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kColours);
+    bench::timePasses<Data>(state, kColours, pass);
 }
 
 void XyzToSrgb_chromel32(benchmark::State& state) {
