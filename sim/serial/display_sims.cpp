@@ -99,15 +99,19 @@ std::string SpectrometerSim::answer(std::string_view request, Fault fault, std::
     if (command == "&") {
         std::string block;
         if (m_pending == Pending::Colour) {
-            for (const double v : s.colour)
-                block += (block.empty() ? "" : ",") + number(v);
+            for (const double v : s.colour) {
+                if (!block.empty()) block += ',';
+                block += number(v);
+            }
             m_pending = Pending::None;
         } else if (m_pending == Pending::Spectrum) {
             const std::size_t first = m_block * 28;
             const std::size_t count = m_block == 14 ? 9 : 28;
             if (m_block == 14) block = "\t";
-            for (std::size_t i = first; i < first + count && i < s.spectrum.size(); ++i)
-                block += (i == first ? "" : ",") + number(s.spectrum[i]);
+            for (std::size_t i = first; i < first + count && i < s.spectrum.size(); ++i) {
+                if (i != first) block += ',';
+                block += number(s.spectrum[i]);
+            }
             if (++m_block == 15) m_pending = Pending::None;
         } else {
             return "ER02\nOK\n";

@@ -19,7 +19,10 @@ std::string hex2(std::uint32_t value) {
 }
 
 std::string status(std::uint32_t code) {
-    return "<" + hex2(code) + ">\r\n>\r\n";
+    std::string text = "<";
+    text += hex2(code);
+    text += ">\r\n>\r\n";
+    return text;
 }
 
 template <std::size_t N>
@@ -94,7 +97,9 @@ std::string Dtp41Sim::answer(std::string_view request, Fault fault, std::uint32_
         std::string body = !s.errorText.empty() ? s.errorText : hex2(failing ? value : m_lastError);
         if (m_phase == Phase::Reported) {
             // The reading ends on its own a while after the question.
-            const std::string end = "<" + hex2(s.readingStatus) + ">\r\n";
+            std::string end = "<";
+            end += hex2(s.readingStatus);
+            end += ">\r\n";
             const std::size_t pieces = std::max<std::size_t>(1, s.endPieces);
             const std::size_t size = (end.size() + pieces - 1) / pieces;
             for (std::size_t i = 0; s.readingCompletes && i * size < end.size(); ++i)

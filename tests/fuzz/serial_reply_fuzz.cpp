@@ -371,6 +371,8 @@ void fuzzDisplay(bool spectrometer, std::uint8_t control, std::string_view line)
             break;
     }
     (void)driver->close();
+}
+
 // Measuring table: the status check, the table and ": 190" parsers, and the key-line search over
 // a 255-byte buffer.
 void fuzzTableParsers(std::uint8_t control, std::string_view line) {
