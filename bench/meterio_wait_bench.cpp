@@ -12,8 +12,8 @@
 
 #include "meterio32.h"
 #include "sim/kmsecs200/sim_kmsecs200.h"
-#include "sim/serial/dtp41_sim.h"
 #include "sim/serial/display_sims.h"
+#include "sim/serial/dtp41_sim.h"
 #include "sim/serial/pty_simulator.h"
 #include "sim/serial/spot_head_sim.h"
 #include "sim/serial/table_sim.h"
@@ -78,6 +78,22 @@ int32_t cancelAfterTwoSeconds(int32_t) {
     return -1;
 }
 
+// Times colour scans on a monitor reader that the callback cancels after two seconds; returns
+// the longest time from the cancel to the scan's return, in ms.
+double timeCancelledScans(benchmark::State& state, ReaderHandle handle) {
+    double latencyMs = 0.0;
+    timeWaits(state, [&] {
+        g_cancelledAt = {};
+        ColorantRecord record{};
+        const uint32_t result =
+            QelMonitorReader_ScanColorant(handle, cancelAfterTwoSeconds, &record);
+        const std::chrono::duration<double, std::milli> latency = WallClock::now() - g_cancelledAt;
+        latencyMs = std::max(latencyMs, latency.count());
+        return result;
+    });
+    return latencyMs;
+}
+
 void stillMeasuring(benchmark::State& state) {
     ::setenv("QEL_MODULE_PATH", QEL_SIM_DIR, 1);
     void* sim = ::dlopen((std::string(QEL_SIM_DIR) + "/libKmsecs200.so").c_str(), RTLD_NOW);
@@ -97,16 +113,7 @@ void stillMeasuring(benchmark::State& state) {
         return;
     }
     busy(0xFFFFFFFFu);
-    double latencyMs = 0.0;
-    timeWaits(state, [&] {
-        g_cancelledAt = {};
-        ColorantRecord record{};
-        const uint32_t result =
-            QelMonitorReader_ScanColorant(handle, cancelAfterTwoSeconds, &record);
-        const std::chrono::duration<double, std::milli> latency = WallClock::now() - g_cancelledAt;
-        latencyMs = std::max(latencyMs, latency.count());
-        return result;
-    });
+    const double latencyMs = timeCancelledScans(state, handle);
     busy(0);
     QelMonitorReader_Close(handle);
     ::dlclose(sim);
@@ -192,16 +199,7 @@ void spectrometerNeverAnswers(benchmark::State& state) {
         state.SkipWithError("the simulated spectrometer did not open");
         return;
     }
-    double latencyMs = 0.0;
-    timeWaits(state, [&] {
-        g_cancelledAt = {};
-        ColorantRecord record{};
-        const uint32_t result =
-            QelMonitorReader_ScanColorant(handle, cancelAfterTwoSeconds, &record);
-        const std::chrono::duration<double, std::milli> latency = WallClock::now() - g_cancelledAt;
-        latencyMs = std::max(latencyMs, latency.count());
-        return result;
-    });
+    const double latencyMs = timeCancelledScans(state, handle);
     QelMonitorReader_Close(handle);
     state.counters["ms_from_cancel_to_return"] = latencyMs;
 }
