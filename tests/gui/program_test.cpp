@@ -98,7 +98,8 @@ protected:
                     if (owner(w) != main || !viewable(w)) continue;
                     open = true;
                     steps.insert(w);
-                    captions.insert(windowName(w));
+                    // A dialog that closed since the listing has no name left to read.
+                    if (std::string name = windowName(w); !name.empty()) captions.insert(name);
                 }
                 return steps.size() >= 2 && !open;
             },
