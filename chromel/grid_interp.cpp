@@ -3,6 +3,7 @@
 #include "chromel/grid_interp.h"
 
 #include "chromel/abi_guard.h"
+#include "chromel/isa_dispatch.h"
 
 namespace chromel {
 namespace {
@@ -48,49 +49,31 @@ template <CellScheme Scheme, int In, int Out>
         });
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void tetrahedral33(
-    const GridNode* c, std::span<const ColorRecord> p, ColorRecord* o) {
-    interpolate<CellScheme::Tetrahedral, 3, 3>(c, p, o);
-}
-[[gnu::target_clones("avx512f", "avx2", "default")]] void tetrahedral34(
-    const GridNode* c, std::span<const ColorRecord> p, ColorRecord* o) {
-    interpolate<CellScheme::Tetrahedral, 3, 4>(c, p, o);
-}
-[[gnu::target_clones("avx512f", "avx2", "default")]] void tetrahedral43(
-    const GridNode* c, std::span<const ColorRecord> p, ColorRecord* o) {
-    interpolate<CellScheme::Tetrahedral, 4, 3>(c, p, o);
-}
-[[gnu::target_clones("avx512f", "avx2", "default")]] void tetrahedral44(
-    const GridNode* c, std::span<const ColorRecord> p, ColorRecord* o) {
-    interpolate<CellScheme::Tetrahedral, 4, 4>(c, p, o);
-}
-[[gnu::target_clones("avx512f", "avx2", "default")]] void linear33(const GridNode* c,
-                                                                   std::span<const ColorRecord> p,
-                                                                   ColorRecord* o) {
-    interpolate<CellScheme::Linear, 3, 3>(c, p, o);
-}
-[[gnu::target_clones("avx512f", "avx2", "default")]] void linear34(const GridNode* c,
-                                                                   std::span<const ColorRecord> p,
-                                                                   ColorRecord* o) {
-    interpolate<CellScheme::Linear, 3, 4>(c, p, o);
-}
-[[gnu::target_clones("avx512f", "avx2", "default")]] void linear43(const GridNode* c,
-                                                                   std::span<const ColorRecord> p,
-                                                                   ColorRecord* o) {
-    interpolate<CellScheme::Linear, 4, 3>(c, p, o);
-}
-[[gnu::target_clones("avx512f", "avx2", "default")]] void linear44(const GridNode* c,
-                                                                   std::span<const ColorRecord> p,
-                                                                   ColorRecord* o) {
-    interpolate<CellScheme::Linear, 4, 4>(c, p, o);
+struct Job {
+    const GridNode* cell;
+    std::span<const ColorRecord> points;
+    ColorRecord* out;
+};
+
+template <CellScheme Scheme, int In, int Out>
+[[gnu::always_inline]] inline void interpolateBlocks(const Job& job) {
+    interpolate<Scheme, In, Out>(job.cell, job.points, job.out);
 }
 
-using CellFunction = void (*)(const GridNode*, std::span<const ColorRecord>, ColorRecord*);
+using CellFunction = void (*)(Isa, const Job&);
+
+template <CellScheme Scheme, int In, int Out>
+constexpr CellFunction kBuilds = &isa::run<Job, interpolateBlocks<Scheme, In, Out>>;
+
+constexpr CellScheme kTetrahedral = CellScheme::Tetrahedral;
+constexpr CellScheme kLinear = CellScheme::Linear;
 
 // Indexed by scheme, then input and output dimension less 3.
 constexpr CellFunction kCellFunctions[2][2][2] = {
-    {{tetrahedral33, tetrahedral34}, {tetrahedral43, tetrahedral44}},
-    {{linear33, linear34}, {linear43, linear44}},
+    {{kBuilds<kTetrahedral, 3, 3>, kBuilds<kTetrahedral, 3, 4>},
+     {kBuilds<kTetrahedral, 4, 3>, kBuilds<kTetrahedral, 4, 4>}},
+    {{kBuilds<kLinear, 3, 3>, kBuilds<kLinear, 3, 4>},
+     {kBuilds<kLinear, 4, 3>, kBuilds<kLinear, 4, 4>}},
 };
 
 int32_t run(CellScheme scheme, int32_t inDims, int32_t outDims, const GridNode* cell,
@@ -106,8 +89,14 @@ int32_t run(CellScheme scheme, int32_t inDims, int32_t outDims, const GridNode* 
 }  // namespace
 
 void interpolateCell(CellScheme scheme, int inDims, int outDims, const GridNode* cell,
+                     std::span<const ColorRecord> points, ColorRecord* out, Isa isa) {
+    kCellFunctions[scheme == CellScheme::Linear][inDims == 4][outDims == 4](isa,
+                                                                            {cell, points, out});
+}
+
+void interpolateCell(CellScheme scheme, int inDims, int outDims, const GridNode* cell,
                      std::span<const ColorRecord> points, ColorRecord* out) {
-    kCellFunctions[scheme == CellScheme::Linear][inDims == 4][outDims == 4](cell, points, out);
+    interpolateCell(scheme, inDims, outDims, cell, points, out, hostIsa());
 }
 
 }  // namespace chromel

@@ -8,6 +8,7 @@
 #include <span>
 
 #include "chromel/block_loops.h"
+#include "chromel/isa.h"
 #include "chromel/vector_math.h"
 #include "chromel32.h"
 
@@ -20,6 +21,10 @@ enum class CellScheme { Tetrahedral, Linear };
 // be `points` itself, or hold the cell.
 void interpolateCell(CellScheme scheme, int inDims, int outDims, const GridNode* cell,
                      std::span<const ColorRecord> points, ColorRecord* out);
+// The same on the build for `isa`, which the CPU must support; the form above runs
+// hostIsa()'s. All builds give the same bits.
+void interpolateCell(CellScheme scheme, int inDims, int outDims, const GridNode* cell,
+                     std::span<const ColorRecord> points, ColorRecord* out, Isa isa);
 
 // One cube of a cell, read once per call. Tetrahedral interpolation mirrors the cube on
 // every axis where the point's coordinate is negative; rather than move nodes, a point

@@ -3,12 +3,16 @@
 // through a tetrahedral cube, CMYK to CMY folding and per-channel CMYK gamma.
 //
 // The array conversions run block by block over branch-free loops (see block_loops.h),
-// built for AVX-512, AVX2 and baseline x86-64; powers come from vmath::powCurve.
+// built for AVX-512, AVX2 and baseline x86-64 and chosen per call; powers come from
+// vmath::powCurve.
+#include "chromel/rgb_cmyk.h"
+
 #include <algorithm>
 #include <array>
 
 #include "chromel/block_loops.h"
 #include "chromel/grid_interp.h"
+#include "chromel/isa_dispatch.h"
 
 namespace chromel {
 namespace {
@@ -110,14 +114,21 @@ constexpr RgbSpace kWideGamutRgb{kWideToRgb, inverseWith(kWideToRgb, determinant
     return pick(v < 0.0, 0.0, pick(v > 255.0, 255.0, v));
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void xyzToRgb(const RgbSpace& space,
-                                                                   double gamma,
-                                                                   std::span<const ColorRecord> in,
-                                                                   ColorRecord* out) {
-    const Matrix m = space.toRgb;
-    const double invGamma = 1.0 / gamma;
+// One array conversion: the matrix serves the RGB spaces, the gammas (one per channel;
+// the RGB curves use the first) the curves, the cube the separation.
+struct Job {
+    std::span<const ColorRecord> in;
+    ColorRecord* out;
+    Matrix matrix{};
+    double gamma[4]{};
+    const Cube* cube = nullptr;
+};
+
+[[gnu::always_inline]] inline void xyzToRgbBlocks(const Job& job) {
+    const Matrix m = job.matrix;
+    const double invGamma = 1.0 / job.gamma[0];
     forEachBlock4(
-        in, out, [&](Block4 & b, std::size_t n) __attribute__((always_inline)) {
+        job.in, job.out, [&](Block4 & b, std::size_t n) __attribute__((always_inline)) {
             for (std::size_t i = 0; i < n; ++i) {
                 const auto rgb = apply(m, b.c[0][i], b.c[1][i], b.c[2][i]);
                 b.c[0][i] = rgb[0], b.c[1][i] = rgb[1], b.c[2][i] = rgb[2];
@@ -130,13 +141,11 @@ constexpr RgbSpace kWideGamutRgb{kWideToRgb, inverseWith(kWideToRgb, determinant
         });
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void rgbToXyz(const RgbSpace& space,
-                                                                   double gamma,
-                                                                   std::span<const ColorRecord> in,
-                                                                   ColorRecord* out) {
-    const Matrix m = space.toXyz;
+[[gnu::always_inline]] inline void rgbToXyzBlocks(const Job& job) {
+    const Matrix m = job.matrix;
+    const double gamma = job.gamma[0];
     forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (auto* row : {b.c0, b.c1, b.c2})
                 for (std::size_t i = 0; i < n; ++i)
                     row[i] = decode(row[i], gamma);
@@ -147,24 +156,20 @@ constexpr RgbSpace kWideGamutRgb{kWideToRgb, inverseWith(kWideToRgb, determinant
         });
 }
 
-struct Gammas {
-    double a, b, c;
-};
-
-[[gnu::always_inline]] inline void complementBlock(Gammas g, double* c0, double* c1, double* c2,
-                                                   std::size_t n) {
+[[gnu::always_inline]] inline void complementBlock(const double* g, double* c0, double* c1,
+                                                   double* c2, std::size_t n) {
+    const double g0 = g[0], g1 = g[1], g2 = g[2];
     for (std::size_t i = 0; i < n; ++i) {
-        c0[i] = gammaOf(255.0 - c0[i], g.a);
-        c1[i] = gammaOf(255.0 - c1[i], g.b);
-        c2[i] = gammaOf(255.0 - c2[i], g.c);
+        c0[i] = gammaOf(255.0 - c0[i], g0);
+        c1[i] = gammaOf(255.0 - c1[i], g1);
+        c2[i] = gammaOf(255.0 - c2[i], g2);
     }
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void complement(
-    Gammas g, std::span<const ColorRecord> in, ColorRecord* out) {
+[[gnu::always_inline]] inline void complementBlocks(const Job& job) {
     forEachBlock(
-        in, out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
-            complementBlock(g, b.c0, b.c1, b.c2, n);
+        job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
+            complementBlock(job.gamma, b.c0, b.c1, b.c2, n);
         });
 }
 
@@ -195,22 +200,18 @@ Cube separationCube(double p, double k, double s, double t) {
             row[i] = clamp255(row[i]);
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void separate(const Cube& cube,
-                                                                   std::span<const ColorRecord> in,
-                                                                   ColorRecord* out) {
+[[gnu::always_inline]] inline void separateBlocks(const Job& job) {
     forEachBlock4(
-        in, out, [&](Block4 & b, std::size_t n) __attribute__((always_inline)) {
-            separateBlock(cube, b, n);
+        job.in, job.out, [&](Block4 & b, std::size_t n) __attribute__((always_inline)) {
+            separateBlock(*job.cube, b, n);
         });
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void rgbToCmyk(Gammas g, const Cube& cube,
-                                                                    std::span<const ColorRecord> in,
-                                                                    ColorRecord* out) {
+[[gnu::always_inline]] inline void rgbToCmykBlocks(const Job& job) {
     forEachBlock4(
-        in, out, [&](Block4 & b, std::size_t n) __attribute__((always_inline)) {
-            complementBlock(g, b.c[0], b.c[1], b.c[2], n);
-            separateBlock(cube, b, n);
+        job.in, job.out, [&](Block4 & b, std::size_t n) __attribute__((always_inline)) {
+            complementBlock(job.gamma, b.c[0], b.c[1], b.c[2], n);
+            separateBlock(*job.cube, b, n);
         });
 }
 
@@ -231,15 +232,32 @@ void cmykToCmy(double ratio, std::span<const ColorRecord> in, ColorRecord* out) 
     }
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void cmykGamma(const double (&gamma)[4],
-                                                                    std::span<const ColorRecord> in,
-                                                                    ColorRecord* out) {
+[[gnu::always_inline]] inline void cmykGammaBlocks(const Job& job) {
     forEachBlock4(
-        in, out, [&](Block4 & b, std::size_t n) __attribute__((always_inline)) {
-            for (std::size_t k = 0; k < 4; ++k)
+        job.in, job.out, [&](Block4 & b, std::size_t n) __attribute__((always_inline)) {
+            for (std::size_t k = 0; k < 4; ++k) {
+                const double gamma = job.gamma[k];
                 for (std::size_t i = 0; i < n; ++i)
-                    b.c[k][i] = gammaOf(b.c[k][i], gamma[k]);
+                    b.c[k][i] = gammaOf(b.c[k][i], gamma);
+            }
         });
+}
+
+template <void (*kLoop)(const Job&)>
+void run(Isa isa, const Job& job) {
+    isa::run<Job, kLoop>(isa, job);
+}
+
+const RgbSpace& spaceOf(RgbSpaceId id) {
+    switch (id) {
+        case RgbSpaceId::AdobeRgb:
+            return kAdobeRgb;
+        case RgbSpaceId::WideGamutRgb:
+            return kWideGamutRgb;
+        case RgbSpaceId::Srgb:
+            break;
+    }
+    return kSrgb;
 }
 
 // x, y of a colour; a zero sum gives (0, 0).
@@ -292,40 +310,72 @@ bool usable(const ColorRecord* in, uint32_t count, const ColorRecord* out) {
     return count != 0 && in != nullptr && out != nullptr;
 }
 
-int32_t toRgb(const RgbSpace& space, const ColorRecord* xyz, double gamma, uint32_t count,
+int32_t toRgb(RgbSpaceId space, const ColorRecord* xyz, double gamma, uint32_t count,
               ColorRecord* rgb) {
-    if (usable(xyz, count, rgb)) xyzToRgb(space, gamma, {xyz, count}, rgb);
+    if (usable(xyz, count, rgb)) xyzToRgb(space, gamma, {xyz, count}, rgb, hostIsa());
     return 0;
 }
 
-void fromRgb(const RgbSpace& space, const ColorRecord* rgb, double gamma, uint32_t count,
+void fromRgb(RgbSpaceId space, const ColorRecord* rgb, double gamma, uint32_t count,
              ColorRecord* xyz) {
-    if (usable(rgb, count, xyz)) rgbToXyz(space, gamma, {rgb, count}, xyz);
+    if (usable(rgb, count, xyz)) rgbToXyz(space, gamma, {rgb, count}, xyz, hostIsa());
 }
 
 }  // namespace
+
+void xyzToRgb(RgbSpaceId space, double gamma, std::span<const ColorRecord> in, ColorRecord* out,
+              Isa isa) {
+    run<xyzToRgbBlocks>(isa, {in, out, spaceOf(space).toRgb, {gamma}});
+}
+
+void rgbToXyz(RgbSpaceId space, double gamma, std::span<const ColorRecord> in, ColorRecord* out,
+              Isa isa) {
+    run<rgbToXyzBlocks>(isa, {in, out, spaceOf(space).toXyz, {gamma}});
+}
+
+void rgbToCmy(const double (&gamma)[3], std::span<const ColorRecord> in, ColorRecord* out,
+              Isa isa) {
+    run<complementBlocks>(isa, {in, out, {}, {gamma[0], gamma[1], gamma[2]}});
+}
+
+void cmyToCmyk(const Separation& s, std::span<const ColorRecord> in, ColorRecord* out, Isa isa) {
+    const Cube cube = separationCube(s.p, s.k, s.s, s.t);
+    run<separateBlocks>(isa, {in, out, {}, {}, &cube});
+}
+
+void rgbToCmyk(const double (&gamma)[3], const Separation& s, std::span<const ColorRecord> in,
+               ColorRecord* out, Isa isa) {
+    const Cube cube = separationCube(s.p, s.k, s.s, s.t);
+    run<rgbToCmykBlocks>(isa, {in, out, {}, {gamma[0], gamma[1], gamma[2]}, &cube});
+}
+
+void cmykGamma(const double (&gamma)[4], std::span<const ColorRecord> in, ColorRecord* out,
+               Isa isa) {
+    run<cmykGammaBlocks>(isa, {in, out, {}, {gamma[0], gamma[1], gamma[2], gamma[3]}});
+}
+
 }  // namespace chromel
 
 // Nothing here allocates or throws, so these run without the exception guard.
 extern "C" {
 
-using chromel::Gammas;
+using chromel::RgbSpaceId;
 
 // Fixed RGB spaces ----------------------------------------------------------------------
 
 int32_t QelColor_XYZs2sRGBs2(const ColorRecord* xyz, double gamma, uint32_t count,
                              ColorRecord* rgb) noexcept {
-    return chromel::toRgb(chromel::kSrgb, xyz, gamma, count, rgb);
+    return chromel::toRgb(RgbSpaceId::Srgb, xyz, gamma, count, rgb);
 }
 
 int32_t QelColor_XYZs2AdobeRGBs2(const ColorRecord* xyz, double gamma, uint32_t count,
                                  ColorRecord* rgb) noexcept {
-    return chromel::toRgb(chromel::kAdobeRgb, xyz, gamma, count, rgb);
+    return chromel::toRgb(RgbSpaceId::AdobeRgb, xyz, gamma, count, rgb);
 }
 
 int32_t QelColor_XYZs2WideGamutRGBs2(const ColorRecord* xyz, double gamma, uint32_t count,
                                      ColorRecord* rgb) noexcept {
-    return chromel::toRgb(chromel::kWideGamutRgb, xyz, gamma, count, rgb);
+    return chromel::toRgb(RgbSpaceId::WideGamutRgb, xyz, gamma, count, rgb);
 }
 
 int32_t QelColor_XYZs2sRGBs(const ColorRecord* xyz, uint32_t count, ColorRecord* rgb) noexcept {
@@ -343,17 +393,17 @@ int32_t QelColor_XYZs2WideGamutRGBs(const ColorRecord* xyz, uint32_t count,
 
 void QelColor_sRGBs2XYZs2(const ColorRecord* rgb, double gamma, uint32_t count,
                           ColorRecord* xyz) noexcept {
-    chromel::fromRgb(chromel::kSrgb, rgb, gamma, count, xyz);
+    chromel::fromRgb(RgbSpaceId::Srgb, rgb, gamma, count, xyz);
 }
 
 void QelColor_AdobeRGBs2XYZs2(const ColorRecord* rgb, double gamma, uint32_t count,
                               ColorRecord* xyz) noexcept {
-    chromel::fromRgb(chromel::kAdobeRgb, rgb, gamma, count, xyz);
+    chromel::fromRgb(RgbSpaceId::AdobeRgb, rgb, gamma, count, xyz);
 }
 
 void QelColor_WideGamutRGBs2XYZs2(const ColorRecord* rgb, double gamma, uint32_t count,
                                   ColorRecord* xyz) noexcept {
-    chromel::fromRgb(chromel::kWideGamutRgb, rgb, gamma, count, xyz);
+    chromel::fromRgb(RgbSpaceId::WideGamutRgb, rgb, gamma, count, xyz);
 }
 
 void QelColor_sRGBs2XYZs(const ColorRecord* rgb, uint32_t count, ColorRecord* xyz) noexcept {
@@ -423,7 +473,7 @@ void QelColor_WideGamutRGB2XYZ2(const ColorRecord* rgb, double gamma, ColorRecor
 int32_t QelColor_RGBs2CMYs(const ColorRecord* in, double gamma0, double gamma1, double gamma2,
                            uint32_t count, ColorRecord* out) noexcept {
     if (chromel::usable(in, count, out))
-        chromel::complement({gamma0, gamma1, gamma2}, {in, count}, out);
+        chromel::rgbToCmy({gamma0, gamma1, gamma2}, {in, count}, out, chromel::hostIsa());
     return 0;
 }
 
@@ -443,7 +493,7 @@ int32_t QelColor_CMY2RGB(const ColorRecord* in, double gamma0, double gamma1, do
 int32_t QelColor_CMYs2CMYKs(const ColorRecord* cmy, double p, double k, double s, double t,
                             uint32_t count, ColorRecord* cmyk) noexcept {
     if (!chromel::usable(cmy, count, cmyk)) return -1;
-    chromel::separate(chromel::separationCube(p, k, s, t), {cmy, count}, cmyk);
+    chromel::cmyToCmyk({p, k, s, t}, {cmy, count}, cmyk, chromel::hostIsa());
     return 0;
 }
 
@@ -456,8 +506,8 @@ int32_t QelColor_RGBs2CMYKs(const ColorRecord* rgb, double gammaC, double gammaM
                             double p, double k, double s, double t, uint32_t count,
                             ColorRecord* cmyk) noexcept {
     if (!chromel::usable(rgb, count, cmyk)) return -1;
-    chromel::rgbToCmyk({gammaC, gammaM, gammaY}, chromel::separationCube(p, k, s, t), {rgb, count},
-                       cmyk);
+    chromel::rgbToCmyk({gammaC, gammaM, gammaY}, {p, k, s, t}, {rgb, count}, cmyk,
+                       chromel::hostIsa());
     return 0;
 }
 
@@ -478,7 +528,8 @@ void QelColor_CMYK2CMY(const ColorRecord* cmyk, double ratio, ColorRecord* cmy) 
 int32_t QelColor_CMYKsGamma(const ColorRecord* in, double gammaC, double gammaM, double gammaY,
                             double gammaK, uint32_t count, ColorRecord* out) noexcept {
     const double gamma[4] = {gammaC, gammaM, gammaY, gammaK};
-    if (chromel::usable(in, count, out)) chromel::cmykGamma(gamma, {in, count}, out);
+    if (chromel::usable(in, count, out))
+        chromel::cmykGamma(gamma, {in, count}, out, chromel::hostIsa());
     return 0;
 }
 

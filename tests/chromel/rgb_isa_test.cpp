@@ -1,0 +1,138 @@
+// Every instruction-set build of the RGB, device-colour and cell conversions gives the
+// baseline build's bits.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "chromel/grid_interp.h"
+#include "chromel/isa.h"
+#include "chromel/rgb_cmyk.h"
+
+namespace {
+
+using chromel::Isa;
+using Colours = std::vector<ColorRecord>;
+
+constexpr std::size_t kColours = 20'000;
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// Ordinary XYZ, 0-255 and unit-cube colours, with runs of the cases the loops treat apart:
+// the curves' breaks and their neighbours, the ends, and out-of-range, huge, infinite and
+// NaN components. Runs of ordinary colours keep whole blocks on the loops' fast paths.
+Colours inputs(unsigned seed) {
+    std::mt19937_64 rng(seed);
+    std::uniform_real_distribution<double> unit(-0.1, 1.2), byte(-5.0, 260.0), lowByte(0.0, 12.0);
+    const double specials[] = {
+        0.0,  -0.0,  1e-300,       -1.0,      255.0,    256.0,           1e10, 1e300,
+        kInf, -kInf, std::nan(""), 0.0031308, 10.31475, 0.04045 * 255.0, 1e-5, 0.5};
+    Colours c(kColours);
+    for (std::size_t i = 0; i < kColours; ++i) {
+        double* v = c[i].v;
+        const std::size_t run = (i / 256) % 4;
+        for (int k = 0; k < 4; ++k) {
+            if (run == 0)
+                v[k] = unit(rng);
+            else if (run == 1)
+                v[k] = byte(rng);
+            else if (run == 2)
+                v[k] = (i % 3 == 0) ? specials[rng() % std::size(specials)] : lowByte(rng);
+            else
+                v[k] = std::uniform_real_distribution<double>(0.0, 1.0)(rng) * (k == 3 ? 1 : 255);
+        }
+    }
+    return c;
+}
+
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
+}
+
+using Conversion = std::function<void(const Colours&, Colours&, Isa)>;
+
+std::vector<std::pair<std::string, Conversion>> conversions() {
+    using chromel::RgbSpaceId;
+    std::vector<std::pair<std::string, Conversion>> all;
+    for (const RgbSpaceId space :
+         {RgbSpaceId::Srgb, RgbSpaceId::AdobeRgb, RgbSpaceId::WideGamutRgb})
+        for (const double gamma : {2.2, 2.4, 1.0, 0.3}) {
+            const std::string tag =
+                std::to_string(static_cast<int>(space)) + " at " + std::to_string(gamma);
+            all.emplace_back("XYZ to RGB " + tag, [=](const Colours& in, Colours& out, Isa isa) {
+                chromel::xyzToRgb(space, gamma, in, out.data(), isa);
+            });
+            all.emplace_back("RGB to XYZ " + tag, [=](const Colours& in, Colours& out, Isa isa) {
+                chromel::rgbToXyz(space, gamma, in, out.data(), isa);
+            });
+        }
+    const double gammas[3] = {1.0, 2.2, 0.45};
+    const double gammas4[4] = {1.8, 1.0, 2.6, 0.5};
+    const chromel::Separation separation{1.0, 0.8, 1.6, 2.6};
+    all.emplace_back("RGB to CMY", [=](const Colours& in, Colours& out, Isa isa) {
+        chromel::rgbToCmy(gammas, in, out.data(), isa);
+    });
+    all.emplace_back("CMY to CMYK", [=](const Colours& in, Colours& out, Isa isa) {
+        chromel::cmyToCmyk(separation, in, out.data(), isa);
+    });
+    all.emplace_back("RGB to CMYK", [=](const Colours& in, Colours& out, Isa isa) {
+        chromel::rgbToCmyk(gammas, separation, in, out.data(), isa);
+    });
+    all.emplace_back("CMYK gamma", [=](const Colours& in, Colours& out, Isa isa) {
+        chromel::cmykGamma(gammas4, in, out.data(), isa);
+    });
+
+    // A skewed cell, so that no weight or edge is trivial.
+    std::vector<GridNode> cell(16);
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> jitter(-0.1, 0.1);
+    for (int i = 0; i < 16; ++i) {
+        for (int a = 0; a < 4; ++a) {
+            const int bit = a < 3 ? 2 - a : 3;
+            cell[i].position.v[a] = ((i >> bit) & 1) + jitter(rng);
+            cell[i].value.v[a] = 100.0 * jitter(rng) + 50.0 * a;
+        }
+    }
+    for (const auto scheme : {chromel::CellScheme::Tetrahedral, chromel::CellScheme::Linear})
+        for (int inDims : {3, 4})
+            for (int outDims : {3, 4})
+                all.emplace_back("cell " + std::to_string(static_cast<int>(scheme)) + " " +
+                                     std::to_string(inDims) + "D" + std::to_string(outDims) + "D",
+                                 [=](const Colours& in, Colours& out, Isa isa) {
+                                     chromel::interpolateCell(scheme, inDims, outDims, cell.data(),
+                                                              in, out.data(), isa);
+                                 });
+    return all;
+}
+
+TEST(RgbBuilds, EveryBuildGivesTheBaselineBits) {
+    std::vector<Isa> builds;
+    for (const Isa isa : {Isa::Avx2, Isa::Avx512})
+        if (chromel::isaSupported(isa)) builds.push_back(isa);
+    if (builds.empty()) GTEST_SKIP() << "this CPU runs the baseline build only";
+
+    const Colours in = inputs(20241208);
+    for (const auto& [name, convert] : conversions()) {
+        Colours want(kColours, ColorRecord{{0.0, 0.0, 0.0, -1.0}});
+        convert(in, want, Isa::Baseline);
+        for (const Isa isa : builds) {
+            Colours got(kColours, ColorRecord{{0.0, 0.0, 0.0, -1.0}});
+            convert(in, got, isa);
+            std::size_t differing = 0, first = kColours;
+            for (std::size_t i = 0; i < kColours; ++i) {
+                bool same = true;
+                for (int c = 0; c < 4; ++c)
+                    same = same && sameBits(got[i].v[c], want[i].v[c]);
+                if (!same && differing++ == 0) first = i;
+            }
+            EXPECT_EQ(differing, 0u)
+                << name << " on " << chromel::isaName(isa) << ", first at " << first;
+        }
+    }
+}
+
+}  // namespace
