@@ -1,13 +1,22 @@
 // RGB, cell interpolation and separation of chromel32 against Little CMS 2 on the same
-// million colours, one thread, side by side. Compare items_per_second of each pair.
+// million colours, one thread, side by side. Each conversion is also timed on every
+// instruction-set build the CPU runs (name/isa). A summary after the run gives each pair's
+// ratio per build, the separation's time against the cell interpolation it runs on, and
+// the build the dispatcher chose.
 #include <benchmark/benchmark.h>
 #include <lcms2.h>
 
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <map>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "chromel/grid_interp.h"
+#include "chromel/isa.h"
+#include "chromel/rgb_cmyk.h"
 #include "chromel32.h"
 #include "colour_passes.h"
 
@@ -161,6 +170,92 @@ void Separation_chromel32(benchmark::State& state) {
     });
 }
 
+void registerBuilds(chromel::Isa isa) {
+    using chromel::CellScheme;
+    const std::string tag = std::string("/") + chromel::isaName(isa);
+    const auto add = [](const std::string& name, auto pass) {
+        benchmark::RegisterBenchmark(name.c_str(), [pass](benchmark::State& state) {
+            timePasses(state, pass);
+        })->Unit(benchmark::kMillisecond);
+    };
+    const auto in = [](const std::vector<ColorRecord>& v) {
+        return std::span<const ColorRecord>(v.data(), kColours);
+    };
+    add("XyzToSrgb_chromel32" + tag, [=](Data& d) {
+        chromel::xyzToRgb(chromel::RgbSpaceId::Srgb, 2.2, in(d.xyz), d.out.data(), isa);
+    });
+    add("SrgbToXyz_chromel32" + tag, [=](Data& d) {
+        chromel::rgbToXyz(chromel::RgbSpaceId::Srgb, 2.2, in(d.rgb), d.out.data(), isa);
+    });
+    add("Cell3D3D_chromel32" + tag, [=](Data& d) {
+        chromel::interpolateCell(CellScheme::Tetrahedral, 3, 3, d.cell.data(), in(d.unit3),
+                                 d.out.data(), isa);
+    });
+    add("Cell4D3D_chromel32" + tag, [=](Data& d) {
+        chromel::interpolateCell(CellScheme::Tetrahedral, 4, 3, d.cell.data(), in(d.unit4),
+                                 d.out.data(), isa);
+    });
+    add("Cell3D4D_chromel32" + tag, [=](Data& d) {
+        chromel::interpolateCell(CellScheme::Tetrahedral, 3, 4, d.cell.data(), in(d.rgb),
+                                 d.out.data(), isa);
+    });
+    add("Separation_chromel32" + tag, [=](Data& d) {
+        chromel::cmyToCmyk({1.0, 0.8, 1.6, 2.6}, in(d.rgb), d.out.data(), isa);
+    });
+}
+
+// Console output as usual, plus the CPU time of each benchmark (the median when repeated)
+// for the summary.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type == Run::RT_Aggregate && !median) continue;
+            if (median || m_medians.count(run.run_name.str()) == 0)
+                m_times[run.run_name.str()] = run.GetAdjustedCPUTime();
+            if (median) m_medians[run.run_name.str()] = true;
+        }
+    }
+
+    void printSummary() const {
+        std::printf("\nDispatcher's build on this CPU: %s\n", chromel::isaName(chromel::hostIsa()));
+        std::printf("%-10s %-10s %12s %12s %8s\n", "pair", "build", "chromel32", "peer", "ratio");
+        const auto row = [&](const char* pair, const std::string& own, const std::string& peer) {
+            for (const char* build : {"", "/avx512", "/avx2", "/baseline"}) {
+                const double a = time(own + build), b = time(peer);
+                if (a <= 0.0 || b <= 0.0) continue;
+                std::printf("%-10s %-10s %9.2f ms %9.2f ms %7.2fx\n", pair,
+                            *build ? build + 1 : "exported", a, b, b / a);
+            }
+        };
+        for (const char* pair : {"XyzToSrgb", "SrgbToXyz", "Cell3D3D", "Cell4D3D"})
+            row(pair, std::string(pair) + "_chromel32", std::string(pair) + "_lcms2");
+        // The separation against the 3D to 4D cell interpolation on the same build: the
+        // ratio is cell time over separation time (at least 0.5 wanted).
+        std::printf("%-10s %-10s %12s %12s %8s\n", "pair", "build", "separation", "3D->4D",
+                    "ratio");
+        for (const char* build : {"", "/avx512", "/avx2", "/baseline"}) {
+            const double a = time(std::string("Separation_chromel32") + build);
+            const double b = time(std::string("Cell3D4D_chromel32") + build);
+            if (a <= 0.0 || b <= 0.0) continue;
+            std::printf("%-10s %-10s %9.2f ms %9.2f ms %7.2fx\n", "Separation",
+                        *build ? build + 1 : "exported", a, b, b / a);
+        }
+    }
+
+private:
+    double time(const std::string& name) const {
+        const auto it = m_times.find(name);
+        return it == m_times.end() ? 0.0 : it->second;
+    }
+
+    std::map<std::string, double> m_times;
+    std::map<std::string, bool> m_medians;
+};
+
 }  // namespace
 
 BENCHMARK(XyzToSrgb_chromel32)->Unit(benchmark::kMillisecond);
@@ -174,3 +269,16 @@ BENCHMARK(Cell4D3D_chromel32)->Unit(benchmark::kMillisecond);
 BENCHMARK(Cell4D3D_lcms2)->Unit(benchmark::kMillisecond);
 BENCHMARK(Cell3D4D_chromel32)->Unit(benchmark::kMillisecond);
 BENCHMARK(Separation_chromel32)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    for (const chromel::Isa isa :
+         {chromel::Isa::Avx512, chromel::Isa::Avx2, chromel::Isa::Baseline})
+        if (chromel::isaSupported(isa)) registerBuilds(isa);
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printSummary();
+    benchmark::Shutdown();
+    return 0;
+}

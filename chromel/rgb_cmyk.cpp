@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "chromel/block_loops.h"
 #include "chromel/grid_interp.h"
@@ -86,28 +87,76 @@ constexpr RgbSpace kSrgb{kSrgbToRgb,
 constexpr RgbSpace kAdobeRgb{kAdobeToRgb, inverseWith(kAdobeToRgb, determinant(kAdobeToRgb))};
 constexpr RgbSpace kWideGamutRgb{kWideToRgb, inverseWith(kWideToRgb, determinant(kWideToRgb))};
 
-// Linear [0, 1] to encoded 0-255; the limits map exactly onto 0 and 255.
-[[gnu::always_inline]] inline double encode(double v, double invGamma) {
-    const double limited = std::min(std::max(v, 0.0), 1.0);
-    // 1.055 p - 0.055, written so that p = 1 gives exactly 1.
-    const double p = vmath::powCurve(limited, invGamma);
-    const double curve = p + 0.055 * (p - 1.0);
-    return 255.0 * pick(limited > kEncodeBreak, curve, 12.92 * limited);
+// power[i] = base[i]^y over a block. When the exponent and every base allow, the loop
+// takes powCurveInRange, which gives powCurve's bits without its special cases. Callers
+// put 1 in place of bases whose power they discard.
+[[gnu::always_inline]] inline void powers(const double* __restrict base, double y,
+                                          double* __restrict power, std::size_t n) {
+    double outside = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const bool inRange = (base[i] >= vmath::kCurveBaseMin) & (base[i] <= vmath::kCurveBaseMax);
+        outside += pick(inRange, 0.0, 1.0);
+    }
+    if (outside == 0.0 && std::fabs(y) <= vmath::kCurveExponentMax) {
+        for (std::size_t i = 0; i < n; ++i)
+            power[i] = vmath::powCurveInRange(base[i], y);
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            power[i] = vmath::powCurve(base[i], y);
+    }
 }
 
-// Encoded 0-255 to linear; values outside 0-255 go through unlimited.
-[[gnu::always_inline]] inline double decode(double encoded, double gamma) {
-    const double e = encoded / 255.0;
-    const double curve = vmath::powCurve((e + 0.055) * kInv1055, gamma);
-    return pick(e > kDecodeBreak, curve, e * kInv1292);
+[[gnu::always_inline]] inline double limitUnit(double v) {
+    return std::min(std::max(v, 0.0), 1.0);
 }
 
-// 255 (c / 255)^gamma of a complement or ink amount c; a negative c counts as 0, and 0
-// and 255 map onto themselves.
-[[gnu::always_inline]] inline double gammaOf(double c, double gamma) {
-    const double limited = pick(c < 0.0, 0.0, c);
-    const double curved = 255.0 * vmath::powCurve(limited / 255.0, gamma);
-    return pick(limited == 0.0, 0.0, pick(limited == 255.0, 255.0, curved));
+// Linear [0, 1] to encoded 0-255 over a block row; the limits map exactly onto 0 and 255.
+[[gnu::always_inline]] inline void encodeRow(double* row, double invGamma, std::size_t n) {
+    double base[kBlock], p[kBlock];
+    for (std::size_t i = 0; i < n; ++i) {
+        const double limited = limitUnit(row[i]);
+        base[i] = pick(limited > kEncodeBreak, limited, 1.0);
+    }
+    powers(base, invGamma, p, n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double limited = limitUnit(row[i]);
+        // 1.055 p - 0.055, written so that p = 1 gives exactly 1.
+        const double curve = p[i] + 0.055 * (p[i] - 1.0);
+        row[i] = 255.0 * pick(limited > kEncodeBreak, curve, 12.92 * limited);
+    }
+}
+
+// Encoded 0-255 to linear over a block row; values outside 0-255 go through unlimited.
+[[gnu::always_inline]] inline void decodeRow(double* row, double gamma, std::size_t n) {
+    double base[kBlock], p[kBlock];
+    for (std::size_t i = 0; i < n; ++i) {
+        const double e = row[i] / 255.0;
+        row[i] = e;
+        base[i] = pick(e > kDecodeBreak, (e + 0.055) * kInv1055, 1.0);
+    }
+    powers(base, gamma, p, n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double e = row[i];
+        row[i] = pick(e > kDecodeBreak, p[i], e * kInv1292);
+    }
+}
+
+// 255 (c / 255)^gamma of complements or ink amounts c over a block row; a negative c
+// counts as 0, and 0 and 255 map onto themselves. Complement = true takes c = 255 - v.
+template <bool Complement>
+[[gnu::always_inline]] inline void gammaRow(double* row, double gamma, std::size_t n) {
+    double base[kBlock], p[kBlock];
+    for (std::size_t i = 0; i < n; ++i) {
+        const double c = Complement ? 255.0 - row[i] : row[i];
+        const double limited = pick(c < 0.0, 0.0, c);
+        row[i] = limited;
+        base[i] = pick(limited == 0.0, 1.0, limited / 255.0);
+    }
+    powers(base, gamma, p, n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double limited = row[i];
+        row[i] = pick(limited == 0.0, 0.0, pick(limited == 255.0, 255.0, 255.0 * p[i]));
+    }
 }
 
 [[gnu::always_inline]] inline double clamp255(double v) {
@@ -136,8 +185,7 @@ struct Job {
             }
             // One channel per loop: a single power keeps to the registers.
             for (auto* row : {b.c[0], b.c[1], b.c[2]})
-                for (std::size_t i = 0; i < n; ++i)
-                    row[i] = encode(row[i], invGamma);
+                encodeRow(row, invGamma, n);
         });
 }
 
@@ -147,8 +195,7 @@ struct Job {
     forEachBlock(
         job.in, job.out, [&](Block & b, std::size_t n) __attribute__((always_inline)) {
             for (auto* row : {b.c0, b.c1, b.c2})
-                for (std::size_t i = 0; i < n; ++i)
-                    row[i] = decode(row[i], gamma);
+                decodeRow(row, gamma, n);
             for (std::size_t i = 0; i < n; ++i) {
                 const auto xyz = apply(m, b.c0[i], b.c1[i], b.c2[i]);
                 b.c0[i] = xyz[0], b.c1[i] = xyz[1], b.c2[i] = xyz[2];
@@ -158,12 +205,9 @@ struct Job {
 
 [[gnu::always_inline]] inline void complementBlock(const double* g, double* c0, double* c1,
                                                    double* c2, std::size_t n) {
-    const double g0 = g[0], g1 = g[1], g2 = g[2];
-    for (std::size_t i = 0; i < n; ++i) {
-        c0[i] = gammaOf(255.0 - c0[i], g0);
-        c1[i] = gammaOf(255.0 - c1[i], g1);
-        c2[i] = gammaOf(255.0 - c2[i], g2);
-    }
+    gammaRow<true>(c0, g[0], n);
+    gammaRow<true>(c1, g[1], n);
+    gammaRow<true>(c2, g[2], n);
 }
 
 [[gnu::always_inline]] inline void complementBlocks(const Job& job) {
@@ -235,11 +279,8 @@ void cmykToCmy(double ratio, std::span<const ColorRecord> in, ColorRecord* out) 
 [[gnu::always_inline]] inline void cmykGammaBlocks(const Job& job) {
     forEachBlock4(
         job.in, job.out, [&](Block4 & b, std::size_t n) __attribute__((always_inline)) {
-            for (std::size_t k = 0; k < 4; ++k) {
-                const double gamma = job.gamma[k];
-                for (std::size_t i = 0; i < n; ++i)
-                    b.c[k][i] = gammaOf(b.c[k][i], gamma);
-            }
+            for (std::size_t k = 0; k < 4; ++k)
+                gammaRow<false>(b.c[k], job.gamma[k], n);
         });
 }
 
