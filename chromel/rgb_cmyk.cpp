@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "chromel/block_loops.h"
 #include "chromel/grid_interp.h"
@@ -92,12 +94,16 @@ constexpr RgbSpace kWideGamutRgb{kWideToRgb, inverseWith(kWideToRgb, determinant
 // put 1 in place of bases whose power they discard.
 [[gnu::always_inline]] inline void powers(const double* __restrict base, double y,
                                           double* __restrict power, std::size_t n) {
-    double outside = 0.0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const bool inRange = (base[i] >= vmath::kCurveBaseMin) & (base[i] <= vmath::kCurveBaseMax);
-        outside += pick(inRange, 0.0, 1.0);
-    }
-    if (outside == 0.0 && std::fabs(y) <= vmath::kCurveExponentMax) {
+    // On the bit patterns, every base outside the range (negative and NaN ones too) lies
+    // above the top of the span from the bottom; an integer OR reduction vectorises, where
+    // a sum of doubles would stay in order, one lane at a time.
+    constexpr std::uint64_t kBottom = std::bit_cast<std::uint64_t>(vmath::kCurveBaseMin);
+    constexpr std::uint64_t kSpan = std::bit_cast<std::uint64_t>(vmath::kCurveBaseMax) - kBottom;
+    std::uint64_t outside = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        outside |=
+            static_cast<std::uint64_t>(std::bit_cast<std::uint64_t>(base[i]) - kBottom > kSpan);
+    if (outside == 0 && std::fabs(y) <= vmath::kCurveExponentMax) {
         for (std::size_t i = 0; i < n; ++i)
             power[i] = vmath::powCurveInRange(base[i], y);
     } else {
