@@ -2,13 +2,22 @@
 // over 3D cells (8 nodes) or 4D cells (two cubes along w), with 3 or 4 output components.
 #include "chromel/grid_interp.h"
 
+#include <cstring>
+
 #include "chromel/abi_guard.h"
 #include "chromel/isa_dispatch.h"
 
 namespace chromel {
 namespace {
 
+// Whether two cubes' nodes lie at the same places, bit for bit.
+bool samePositions(const Cube& a, const Cube& b) {
+    return std::memcmp(a.x, b.x, sizeof a.x) == 0 && std::memcmp(a.y, b.y, sizeof a.y) == 0 &&
+           std::memcmp(a.z, b.z, sizeof a.z) == 0;
+}
+
 // A 4D cell interpolates both cubes at the point's x, y, z, then along w between them.
+// Tetrahedral weights depend on the positions alone: cubes at the same places share them.
 template <CellScheme Scheme, int In, int Out>
 [[gnu::always_inline]] inline void interpolate(const GridNode* cell,
                                                std::span<const ColorRecord> points,
@@ -21,6 +30,7 @@ template <CellScheme Scheme, int In, int Out>
         w0 = cell[0].position.v[3];
         w8 = cell[8].position.v[3];
     }
+    const bool shared = Scheme == CellScheme::Tetrahedral && In == 4 && samePositions(lower, upper);
     auto cube = [&](const Cube& c, const Block4& b, double* const* dst, std::size_t n)
         __attribute__((always_inline)) {
         if constexpr (Scheme == CellScheme::Tetrahedral)
@@ -32,16 +42,26 @@ template <CellScheme Scheme, int In, int Out>
         points, out, [&](Block4 & b, std::size_t n) __attribute__((always_inline)) {
             double lo[4][kBlock];
             double* const loRows[4] = {lo[0], lo[1], lo[2], lo[3]};
-            cube(lower, b, loRows, n);
             if constexpr (In == 4) {
                 double hi[4][kBlock];
                 double* const hiRows[4] = {hi[0], hi[1], hi[2], hi[3]};
-                cube(upper, b, hiRows, n);
+                if constexpr (Scheme == CellScheme::Tetrahedral) {
+                    if (shared)
+                        grid::tetrahedralBlock<Out, true>(lower, b.c[0], b.c[1], b.c[2], loRows, n,
+                                                          &upper, hiRows);
+                    else
+                        cube(lower, b, loRows, n), cube(upper, b, hiRows, n);
+                } else {
+                    cube(lower, b, loRows, n), cube(upper, b, hiRows, n);
+                }
+                double t[kBlock];
+                for (std::size_t i = 0; i < n; ++i)
+                    t[i] = grid::fraction(b.c[3][i] - w0, w8 - w0);
                 for (int k = 0; k < Out; ++k)
-                    for (std::size_t i = 0; i < n; ++i) {
-                        const double t = grid::fraction(b.c[3][i] - w0, w8 - w0);
-                        lo[k][i] = (1.0 - t) * lo[k][i] + t * hi[k][i];
-                    }
+                    for (std::size_t i = 0; i < n; ++i)
+                        lo[k][i] = (1.0 - t[i]) * lo[k][i] + t[i] * hi[k][i];
+            } else {
+                cube(lower, b, loRows, n);
             }
             for (int k = 0; k < Out; ++k)
                 std::copy_n(lo[k], n, b.c[k]);

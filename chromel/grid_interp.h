@@ -4,7 +4,9 @@
 #define CHROMEL_GRID_INTERP_H
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 
 #include "chromel/block_loops.h"
@@ -86,16 +88,25 @@ struct Eight {
 // Tetrahedral interpolation over a block: the fractions along the three edges from the
 // origin pick one of the six tetrahedra around the diagonal from node 0 to node 7, and
 // each node's weight follows from their order. Mirror = false serves blocks without a
-// negative coordinate. Writes Out components into out[0..Out-1].
-template <int Out, bool Mirror>
+// negative coordinate. Writes Out components into out[0..Out-1]. Twin = true also
+// interpolates the values of `twin`, a cube with the same node positions, into
+// twinOut[0..Out-1], from the same weights.
+template <int Out, bool Mirror, bool Twin = false>
 [[gnu::always_inline]] inline void tetrahedralKernel(const Cube& cube, const double* __restrict px,
                                                      const double* __restrict py,
                                                      const double* __restrict pz,
-                                                     double* const* out, std::size_t n) {
+                                                     double* const* out, std::size_t n,
+                                                     const Cube* twin = nullptr,
+                                                     double* const* twinOut = nullptr) {
     const Cube c = cube;  // a local copy: the output rows cannot alias it
+    double twinValues[Out][8];
+    if constexpr (Twin)
+        for (int k = 0; k < Out; ++k)
+            std::copy_n(twin->v[k], 8, twinValues[k]);
     // Results gather in a local array: writes through `out` would need run-time alias
     // checks, which fail for adjacent rows, and the loop would run unvectorised.
     double res[Out][kBlock];
+    double twinRes[Twin ? Out : 1][Twin ? kBlock : 1];
     const Eight x0 = eight(c.x0), ex = eight(c.ex), y0 = eight(c.y0), ey = eight(c.ey),
                 z0 = eight(c.z0), ez = eight(c.ez);
     for (std::size_t i = 0; i < n; ++i) {
@@ -135,9 +146,20 @@ template <int Out, bool Mirror>
             res[k][i] = ((w[0] * v[0] + w[1] * v[1]) + (w[2] * v[2] + w[3] * v[3])) +
                         ((w[4] * v[4] + w[5] * v[5]) + (w[6] * v[6] + w[7] * v[7]));
         }
+        if constexpr (Twin) {
+#pragma GCC unroll 4
+            for (int k = 0; k < Out; ++k) {
+                const double* v = twinValues[k];
+                twinRes[k][i] = ((w[0] * v[0] + w[1] * v[1]) + (w[2] * v[2] + w[3] * v[3])) +
+                                ((w[4] * v[4] + w[5] * v[5]) + (w[6] * v[6] + w[7] * v[7]));
+            }
+        }
     }
     for (int k = 0; k < Out; ++k)
         std::copy_n(res[k], n, out[k]);
+    if constexpr (Twin)
+        for (int k = 0; k < Out; ++k)
+            std::copy_n(twinRes[k], n, twinOut[k]);
 }
 
 // Linear chain over a block: along x on the four x edges, along y between the results,
@@ -179,23 +201,29 @@ template <int Out>
         std::copy_n(res[k], n, out[k]);
 }
 
-// Whether any point of the block lies below zero on an axis, so that mirroring applies.
+// Whether any point of the block may lie below zero on an axis, so that mirroring may
+// apply: any sign bit set (negative zeros and NaNs too, which the mirroring kernel
+// handles as the plain one does). An integer OR reduction, which vectorises.
 [[gnu::always_inline]] inline bool anyNegative(const double* px, const double* py, const double* pz,
                                                std::size_t n) {
-    bool any = false;
+    std::uint64_t any = 0;
     for (std::size_t i = 0; i < n; ++i)
-        any |= (px[i] < 0.0) | (py[i] < 0.0) | (pz[i] < 0.0);
-    return any;
+        any |= std::bit_cast<std::uint64_t>(px[i]) | std::bit_cast<std::uint64_t>(py[i]) |
+               std::bit_cast<std::uint64_t>(pz[i]);
+    return (any >> 63) != 0;
 }
 
-template <int Out>
+// Twin = true: see tetrahedralKernel.
+template <int Out, bool Twin = false>
 [[gnu::always_inline]] inline void tetrahedralBlock(const Cube& c, const double* px,
                                                     const double* py, const double* pz,
-                                                    double* const* out, std::size_t n) {
+                                                    double* const* out, std::size_t n,
+                                                    const Cube* twin = nullptr,
+                                                    double* const* twinOut = nullptr) {
     if (anyNegative(px, py, pz, n))
-        tetrahedralKernel<Out, true>(c, px, py, pz, out, n);
+        tetrahedralKernel<Out, true, Twin>(c, px, py, pz, out, n, twin, twinOut);
     else
-        tetrahedralKernel<Out, false>(c, px, py, pz, out, n);
+        tetrahedralKernel<Out, false, Twin>(c, px, py, pz, out, n, twin, twinOut);
 }
 
 }  // namespace grid
