@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
 
@@ -67,6 +68,26 @@ TEST(CurvePow, WithinTwoUlpsOfTheLibraryForNormalResults) {
         if (!std::isnormal(expected) || std::fabs(y * std::log(x)) > 64.0) continue;
         ASSERT_LE(ulpsApart(chromel::vmath::powCurve(x, y), expected), 2)
             << std::hexfloat << x << " ^ " << y;
+    }
+}
+
+// The check-free form the loops take for blocks of bases in range: powCurve's bits,
+// out to the corners of its range.
+TEST(CurvePow, InRangeFormGivesTheSameBits) {
+    using chromel::vmath::kCurveBaseMax;
+    using chromel::vmath::kCurveBaseMin;
+    using chromel::vmath::kCurveExponentMax;
+    std::mt19937_64 rng(77);
+    std::uniform_real_distribution<double> log2Base(-64.0, 64.0),
+        exponent(-kCurveExponentMax, kCurveExponentMax);
+    const double corners[] = {kCurveBaseMin, kCurveBaseMax, 1.0, 0.5, 0.0031308, 0.0905};
+    for (int i = 0; i < 200000; ++i) {
+        const double x = i % 4 ? std::exp2(log2Base(rng)) : corners[i / 4 % std::size(corners)];
+        const double y =
+            i % 8 < 2 ? (i % 2 ? kCurveExponentMax : -kCurveExponentMax) : exponent(rng);
+        const double a = chromel::vmath::powCurveInRange(x, y);
+        const double b = chromel::vmath::powCurve(x, y);
+        ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << std::hexfloat << x << " ^ " << y;
     }
 }
 
