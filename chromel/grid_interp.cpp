@@ -40,10 +40,9 @@ template <CellScheme Scheme, int In, int Out>
     };
     forEachBlock4(
         points, out, [&](Block4 & b, std::size_t n) __attribute__((always_inline)) {
-            double lo[4][kBlock];
-            double* const loRows[4] = {lo[0], lo[1], lo[2], lo[3]};
             if constexpr (In == 4) {
-                double hi[4][kBlock];
+                double lo[4][kBlock], hi[4][kBlock];
+                double* const loRows[4] = {lo[0], lo[1], lo[2], lo[3]};
                 double* const hiRows[4] = {hi[0], hi[1], hi[2], hi[3]};
                 if constexpr (Scheme == CellScheme::Tetrahedral) {
                     if (shared)
@@ -59,12 +58,12 @@ template <CellScheme Scheme, int In, int Out>
                     t[i] = grid::fraction(b.c[3][i] - w0, w8 - w0);
                 for (int k = 0; k < Out; ++k)
                     for (std::size_t i = 0; i < n; ++i)
-                        lo[k][i] = (1.0 - t[i]) * lo[k][i] + t[i] * hi[k][i];
+                        b.c[k][i] = (1.0 - t[i]) * lo[k][i] + t[i] * hi[k][i];
             } else {
-                cube(lower, b, loRows, n);
+                // The kernels read every point before they write a result.
+                double* const rows[4] = {b.c[0], b.c[1], b.c[2], b.c[3]};
+                cube(lower, b, rows, n);
             }
-            for (int k = 0; k < Out; ++k)
-                std::copy_n(lo[k], n, b.c[k]);
             if constexpr (Out == 3) std::fill_n(b.c[3], n, 0.0);
         });
 }
