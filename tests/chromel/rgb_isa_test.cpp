@@ -102,17 +102,20 @@ std::vector<std::pair<std::string, Conversion>> conversions() {
     for (int i = 8; i < 16; ++i)
         for (int a = 0; a < 3; ++a)
             regular[i].position.v[a] = regular[i - 8].position.v[a];
-    for (const auto& [tag, nodes] : {std::pair{"skewed", cell}, std::pair{"regular", regular}})
+    for (const auto& cellCase : {std::pair{"skewed", cell}, std::pair{"regular", regular}}) {
+        const std::vector<GridNode> nodes = cellCase.second;
         for (const auto scheme : {chromel::CellScheme::Tetrahedral, chromel::CellScheme::Linear})
             for (int inDims : {3, 4})
                 for (int outDims : {3, 4})
                     all.emplace_back(
-                        std::string(tag) + " cell " + std::to_string(static_cast<int>(scheme)) +
-                            " " + std::to_string(inDims) + "D" + std::to_string(outDims) + "D",
+                        std::string(cellCase.first) + " cell " +
+                            std::to_string(static_cast<int>(scheme)) + " " +
+                            std::to_string(inDims) + "D" + std::to_string(outDims) + "D",
                         [=](const Colours& in, Colours& out, Isa isa) {
                             chromel::interpolateCell(scheme, inDims, outDims, nodes.data(), in,
                                                      out.data(), isa);
                         });
+    }
     return all;
 }
 
