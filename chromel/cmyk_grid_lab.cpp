@@ -137,6 +137,7 @@ struct LatticeCube {
     [[gnu::always_inline]] double y(int i) const { return pos[offset(i)].v[1]; }
     [[gnu::always_inline]] double z(int i) const { return pos[offset(i)].v[2]; }
     [[gnu::always_inline]] double v(int k, int i) const { return val[offset(i)].v[k]; }
+    [[gnu::always_inline]] const double* record(int i) const { return val[offset(i)].v; }
 };
 
 // A cell's two cubes, the lower layer's first.

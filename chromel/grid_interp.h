@@ -9,6 +9,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 #include "chromel/block_loops.h"
@@ -107,7 +108,7 @@ template <bool kScalar = false>
 
 // The sum of term(0) ... term(7) in one fixed order, so that every path gives the same bits.
 template <typename Term>
-[[gnu::always_inline]] inline double weightedSum(Term term) {
+[[gnu::always_inline]] inline auto weightedSum(Term term) {
     return ((term(0) + term(1)) + (term(2) + term(3))) +
            ((term(4) + term(5)) + (term(6) + term(7)));
 }
@@ -275,12 +276,36 @@ template <typename Nodes>
            same(a.y(o ^ 2), b.y(o ^ 2)) & same(a.z(o), b.z(o)) & same(a.z(o ^ 1), b.z(o ^ 1));
 }
 
-template <int Out, typename Nodes>
-[[gnu::always_inline]] inline void weighted(const Nodes& c, const Tetrahedron& t, double* out) {
+// The four components of a record side by side, as two SSE2 pairs: each lane does one
+// component's arithmetic.
+struct Lanes {
+    using Pair = double __attribute__((vector_size(16)));
+    Pair a, b;
+    double operator[](int k) const { return k < 2 ? a[k] : b[k - 2]; }
+};
+
+[[gnu::always_inline]] inline Lanes operator+(const Lanes& x, const Lanes& y) {
+    return {x.a + y.a, x.b + y.b};
+}
+
+[[gnu::always_inline]] inline Lanes operator*(double w, const Lanes& x) {
+    return {w * x.a, w * x.b};
+}
+
+[[gnu::always_inline]] inline Lanes lanesOf(const double* v) {
+    Lanes l;
+    std::memcpy(&l.a, v, sizeof l.a);
+    std::memcpy(&l.b, v + 2, sizeof l.b);
+    return l;
+}
+
+// The weighted sum of a cube's value records (Nodes::record(i): node i's four components).
+template <typename Nodes>
+[[gnu::always_inline]] inline Lanes weighted(const Nodes& c, const Tetrahedron& t) {
+    // Without a mirror every index is a constant.
     const int o = t.o;
-    for (int k = 0; k < Out; ++k)
-        out[k] = o == 0 ? weightedSum([&](int j) { return t.w[j] * c.v(k, j); })
-                        : weightedSum([&](int j) { return t.w[j ^ o] * c.v(k, j); });
+    return o == 0 ? weightedSum([&](int j) { return t.w[j] * lanesOf(c.record(j)); })
+                  : weightedSum([&](int j) { return t.w[j ^ o] * lanesOf(c.record(j)); });
 }
 
 // A point of a 4D cell by the block kernels' arithmetic, term for term, so that a point
@@ -291,21 +316,23 @@ template <CellScheme Scheme, int Out, typename Nodes>
 [[gnu::always_inline]] inline void cellPoint(const Nodes& lower, const Nodes& upper, double w0,
                                              double w8, const ColorRecord& p, double* out) {
     const double px = p.v[0], py = p.v[1], pz = p.v[2];
-    double lo[Out], hi[Out];
+    const double t = fraction(p.v[3] - w0, w8 - w0);
     if constexpr (Scheme == CellScheme::Linear) {
+        double lo[Out], hi[Out];
         linearChain<Out>(lower, px, py, pz, lo);
         linearChain<Out>(upper, px, py, pz, hi);
+        for (int k = 0; k < Out; ++k)
+            out[k] = (1.0 - t) * lo[k] + t * hi[k];
     } else {
         const Tetrahedron inLower = tetrahedronOf(lower, px, py, pz);
-        weighted<Out>(lower, inLower, lo);
-        if (sameEdges(lower, upper, inLower.o))
-            weighted<Out>(upper, inLower, hi);
-        else
-            weighted<Out>(upper, tetrahedronOf(upper, px, py, pz), hi);
+        const Lanes lo = weighted(lower, inLower);
+        const Lanes hi = sameEdges(lower, upper, inLower.o)
+                             ? weighted(upper, inLower)
+                             : weighted(upper, tetrahedronOf(upper, px, py, pz));
+        const Lanes r = (1.0 - t) * lo + t * hi;
+        for (int k = 0; k < Out; ++k)
+            out[k] = r[k];
     }
-    const double t = fraction(p.v[3] - w0, w8 - w0);
-    for (int k = 0; k < Out; ++k)
-        out[k] = (1.0 - t) * lo[k] + t * hi[k];
 }
 
 }  // namespace grid
