@@ -269,11 +269,12 @@ template <typename Nodes>
 // a point has the same tetrahedron in both.
 template <typename Nodes>
 [[gnu::always_inline]] inline bool sameEdges(const Nodes& a, const Nodes& b, int o) {
-    auto same = [](double x, double y) {
-        return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
+    auto differ = [](double x, double y) {
+        return std::bit_cast<std::uint64_t>(x) ^ std::bit_cast<std::uint64_t>(y);
     };
-    return same(a.x(o), b.x(o)) & same(a.x(o ^ 4), b.x(o ^ 4)) & same(a.y(o), b.y(o)) &
-           same(a.y(o ^ 2), b.y(o ^ 2)) & same(a.z(o), b.z(o)) & same(a.z(o ^ 1), b.z(o ^ 1));
+    return (differ(a.x(o), b.x(o)) | differ(a.x(o ^ 4), b.x(o ^ 4)) | differ(a.y(o), b.y(o)) |
+            differ(a.y(o ^ 2), b.y(o ^ 2)) | differ(a.z(o), b.z(o)) |
+            differ(a.z(o ^ 1), b.z(o ^ 1))) == 0;
 }
 
 // The four components of a record side by side, as two SSE2 pairs: each lane does one
