@@ -241,28 +241,19 @@ void lookUp(const Grid& g, CellScheme scheme, std::span<const ColorRecord> cmyk,
         }
         runLength = 0;
     };
-    // The points of a stretch are located first: searches that wait on nothing but their
-    // point overlap.
-    constexpr std::size_t kStretch = 64;
-    CellKey keys[kStretch];
-    for (std::size_t start = 0; start < cmyk.size(); start += kStretch) {
-        const std::size_t length = std::min(kStretch, cmyk.size() - start);
-        for (std::size_t s = 0; s < length; ++s)
-            keys[s] = locate(g, cmyk[start + s]);
-        for (std::size_t s = 0; s < length; ++s) {
-            const std::size_t i = start + s;
-            if (!(keys[s] == current)) {
-                flush();
-                current = keys[s];
-                nodes = nodesOf(g, current);
-                built = false;
-                warp.onCell(nodes);
-            } else if (runLength == kBlock) {
-                flush();
-            }
-            if (runLength == 0) runStart = i;
-            run[runLength++] = warp(cmyk[i]);
+    for (std::size_t i = 0; i < cmyk.size(); ++i) {
+        const CellKey key = locate(g, cmyk[i]);
+        if (!(key == current)) {
+            flush();
+            current = key;
+            nodes = nodesOf(g, current);
+            built = false;
+            warp.onCell(nodes);
+        } else if (runLength == kBlock) {
+            flush();
         }
+        if (runLength == 0) runStart = i;
+        run[runLength++] = warp(cmyk[i]);
     }
     flush();
 }
