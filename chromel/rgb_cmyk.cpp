@@ -89,80 +89,80 @@ constexpr RgbSpace kSrgb{kSrgbToRgb,
 constexpr RgbSpace kAdobeRgb{kAdobeToRgb, inverseWith(kAdobeToRgb, determinant(kAdobeToRgb))};
 constexpr RgbSpace kWideGamutRgb{kWideToRgb, inverseWith(kWideToRgb, determinant(kWideToRgb))};
 
-// power[i] = base[i]^y over a block. When the exponent and every base allow, the loop
-// takes powCurveInRange, which gives powCurve's bits without its special cases. Callers
-// put 1 in place of bases whose power they discard.
-[[gnu::always_inline]] inline void powers(const double* __restrict base, double y,
-                                          double* __restrict power, std::size_t n) {
+// A curve's input as kept in the block row, and the base of its power.
+struct CurveInput {
+    double kept;
+    double base;
+};
+
+// A power curve over a block row: prepare(v) gives each entry's kept value and base (1
+// where the power is discarded), finish(kept, power) its result. When the exponent and
+// every base allow, the loop takes powCurveInRange, which gives powCurve's bits without its
+// special cases.
+template <typename Prepare, typename Finish>
+[[gnu::always_inline]] inline void curveRow(double* row, double y, std::size_t n, Prepare prepare,
+                                            Finish finish) {
     // On the bit patterns, every base outside the range (negative and NaN ones too) lies
     // above the top of the span from the bottom; an integer OR reduction vectorises, where
     // a sum of doubles would stay in order, one lane at a time.
     constexpr std::uint64_t kBottom = std::bit_cast<std::uint64_t>(vmath::kCurveBaseMin);
     constexpr std::uint64_t kSpan = std::bit_cast<std::uint64_t>(vmath::kCurveBaseMax) - kBottom;
+    double base[kBlock];
     std::uint64_t outside = 0;
-    for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t i = 0; i < n; ++i) {
+        const CurveInput input = prepare(row[i]);
+        row[i] = input.kept;
+        base[i] = input.base;
         outside |=
-            static_cast<std::uint64_t>(std::bit_cast<std::uint64_t>(base[i]) - kBottom > kSpan);
+            static_cast<std::uint64_t>(std::bit_cast<std::uint64_t>(input.base) - kBottom > kSpan);
+    }
     if (outside == 0 && std::fabs(y) <= vmath::kCurveExponentMax) {
         for (std::size_t i = 0; i < n; ++i)
-            power[i] = vmath::powCurveInRange(base[i], y);
+            row[i] = finish(row[i], vmath::powCurveInRange(base[i], y));
     } else {
         for (std::size_t i = 0; i < n; ++i)
-            power[i] = vmath::powCurve(base[i], y);
+            row[i] = finish(row[i], vmath::powCurve(base[i], y));
     }
-}
-
-[[gnu::always_inline]] inline double limitUnit(double v) {
-    return std::min(std::max(v, 0.0), 1.0);
 }
 
 // Linear [0, 1] to encoded 0-255 over a block row; the limits map exactly onto 0 and 255.
 [[gnu::always_inline]] inline void encodeRow(double* row, double invGamma, std::size_t n) {
-    double base[kBlock], p[kBlock];
-    for (std::size_t i = 0; i < n; ++i) {
-        const double limited = limitUnit(row[i]);
-        base[i] = pick(limited > kEncodeBreak, limited, 1.0);
-    }
-    powers(base, invGamma, p, n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const double limited = limitUnit(row[i]);
-        // 1.055 p - 0.055, written so that p = 1 gives exactly 1.
-        const double curve = p[i] + 0.055 * (p[i] - 1.0);
-        row[i] = 255.0 * pick(limited > kEncodeBreak, curve, 12.92 * limited);
-    }
+    curveRow(
+        row, invGamma, n, [](double v) __attribute__((always_inline)) {
+            const double limited = std::min(std::max(v, 0.0), 1.0);
+            return CurveInput{limited, pick(limited > kEncodeBreak, limited, 1.0)};
+        },
+        [](double limited, double p) __attribute__((always_inline)) {
+            // 1.055 p - 0.055, written so that p = 1 gives exactly 1.
+            const double curve = p + 0.055 * (p - 1.0);
+            return 255.0 * pick(limited > kEncodeBreak, curve, 12.92 * limited);
+        });
 }
 
 // Encoded 0-255 to linear over a block row; values outside 0-255 go through unlimited.
 [[gnu::always_inline]] inline void decodeRow(double* row, double gamma, std::size_t n) {
-    double base[kBlock], p[kBlock];
-    for (std::size_t i = 0; i < n; ++i) {
-        const double e = row[i] / 255.0;
-        row[i] = e;
-        base[i] = pick(e > kDecodeBreak, (e + 0.055) * kInv1055, 1.0);
-    }
-    powers(base, gamma, p, n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const double e = row[i];
-        row[i] = pick(e > kDecodeBreak, p[i], e * kInv1292);
-    }
+    curveRow(
+        row, gamma, n, [](double encoded) __attribute__((always_inline)) {
+            const double e = encoded / 255.0;
+            return CurveInput{e, pick(e > kDecodeBreak, (e + 0.055) * kInv1055, 1.0)};
+        },
+        [](double e, double p)
+            __attribute__((always_inline)) { return pick(e > kDecodeBreak, p, e * kInv1292); });
 }
 
 // 255 (c / 255)^gamma of complements or ink amounts c over a block row; a negative c
 // counts as 0, and 0 and 255 map onto themselves. Complement = true takes c = 255 - v.
 template <bool Complement>
 [[gnu::always_inline]] inline void gammaRow(double* row, double gamma, std::size_t n) {
-    double base[kBlock], p[kBlock];
-    for (std::size_t i = 0; i < n; ++i) {
-        const double c = Complement ? 255.0 - row[i] : row[i];
-        const double limited = pick(c < 0.0, 0.0, c);
-        row[i] = limited;
-        base[i] = pick(limited == 0.0, 1.0, limited / 255.0);
-    }
-    powers(base, gamma, p, n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const double limited = row[i];
-        row[i] = pick(limited == 0.0, 0.0, pick(limited == 255.0, 255.0, 255.0 * p[i]));
-    }
+    curveRow(
+        row, gamma, n, [](double v) __attribute__((always_inline)) {
+            const double c = Complement ? 255.0 - v : v;
+            const double limited = pick(c < 0.0, 0.0, c);
+            return CurveInput{limited, pick(limited == 0.0, 1.0, limited / 255.0)};
+        },
+        [](double limited, double p) __attribute__((always_inline)) {
+            return pick(limited == 0.0, 0.0, pick(limited == 255.0, 255.0, 255.0 * p));
+        });
 }
 
 [[gnu::always_inline]] inline double clamp255(double v) {
