@@ -24,9 +24,6 @@ using vmath::pick;
 using Matrix = std::array<double, 9>;  // row by row
 
 constexpr double kEncodeBreak = 0.0031308;
-constexpr double kDecodeBreak = 0.04045;
-constexpr double kInv1055 = 0.9478672985781991;
-constexpr double kInv1292 = 0.07739938080495357;
 constexpr double kDefaultGamma = 2.2;
 
 constexpr double determinant(const Matrix& m) {
@@ -140,14 +137,21 @@ template <typename Prepare, typename Finish>
 }
 
 // Encoded 0-255 to linear over a block row; values outside 0-255 go through unlimited.
+// Worked on the 0-255 scale, without a division: the break is the largest value whose
+// ratio to 255 rounds to at most 0.04045, so each value takes the same branch as its ratio.
 [[gnu::always_inline]] inline void decodeRow(double* row, double gamma, std::size_t n) {
+    constexpr double kBreak = 10.31475;
+    constexpr double kOffset = 14.025;             // 0.055 * 255
+    constexpr double kCurveScale = 1.0 / 269.025;  // 1 / (1.055 * 255)
+    constexpr double kLinearScale = 1.0 / 3294.6;  // 1 / (12.92 * 255)
     curveRow(
         row, gamma, n, [](double encoded) __attribute__((always_inline)) {
-            const double e = encoded / 255.0;
-            return CurveInput{e, pick(e > kDecodeBreak, (e + 0.055) * kInv1055, 1.0)};
+            return CurveInput{encoded,
+                              pick(encoded > kBreak, (encoded + kOffset) * kCurveScale, 1.0)};
         },
-        [](double e, double p)
-            __attribute__((always_inline)) { return pick(e > kDecodeBreak, p, e * kInv1292); });
+        [](double encoded, double p) __attribute__((always_inline)) {
+            return pick(encoded > kBreak, p, encoded * kLinearScale);
+        });
 }
 
 // 255 (c / 255)^gamma of complements or ink amounts c over a block row; a negative c

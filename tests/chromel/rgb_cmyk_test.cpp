@@ -112,6 +112,22 @@ TEST(RgbSpaces, GammaTwoPointFourIsTheStandardCurve) {
     cmsFreeToneCurve(curve);
 }
 
+// At gamma 2.2 the linear segment and the curve are far apart at the break, so each grey
+// around it shows which one it took: the curve exactly when its ratio to 255 exceeds 0.04045.
+TEST(RgbSpaces, DecodingBreaksWhereTheRatioPassesTheThreshold) {
+    double v = 0.04045 * 255.0;
+    for (int step = 0; step < 3; ++step)
+        v = std::nextafter(v, 0.0);
+    for (int step = 0; step < 7; ++step, v = std::nextafter(v, 300.0)) {
+        const double e = v / 255.0;
+        const double want = e > 0.04045 ? std::pow((e + 0.055) / 1.055, 2.2) : e / 12.92;
+        const ColorRecord grey = colour(v, v, v);
+        ColorRecord xyz{};
+        QelColor_sRGB2XYZ2(&grey, 2.2, &xyz);
+        EXPECT_NEAR(xyz.v[1], want, 1e-9) << std::hexfloat << v;
+    }
+}
+
 TEST(RgbSpaces, DerivedSpacesRoundTripExactly) {
     std::mt19937_64 rng(2);
     // Values on the curve's power branch both ways: with a gamma other than 2.4 the two
