@@ -1,7 +1,7 @@
 // chromel32 against Little CMS 2 on the same million colours, one thread, side by side.
-// Memcpy shows the cost of moving the data alone. Each array conversion is also timed on
-// every instruction-set build the CPU runs (name/isa), and BlockCopy/isa times the block
-// split and write-back with nothing converted. A summary after the run gives each pair's
+// Memcpy shows the cost of moving the data alone. Each array conversion and difference is
+// also timed on every instruction-set build the CPU runs (name/isa), and BlockCopy/isa times
+// the block split and write-back with nothing converted. A summary after the run gives each pair's
 // ratio and the build the dispatcher chose.
 #include <benchmark/benchmark.h>
 #include <lcms2.h>
@@ -220,6 +220,14 @@ void registerBuilds(chromel::Isa isa) {
     });
     add("LchToLab_chromel32" + tag, [isa](Data& d) {
         chromel::lchToLab({d.lch.data(), kColours}, d.out.data(), isa);
+    });
+    const chromel::DeltaEabFunction eab = chromel::deltaEabBuild(isa);
+    add("DeltaEab_chromel32" + tag, [eab](Data& d) {
+        sumDifferences([&](std::size_t i) { return eab(&d.lab[i], &d.lab2[i]); }, kColours);
+    });
+    const chromel::DeltaE94Function e94 = chromel::deltaE94Build(isa);
+    add("DeltaE94_chromel32" + tag, [e94](Data& d) {
+        sumDifferences([&](std::size_t i) { return e94(&d.lab[i], &d.lab2[i], 3); }, kColours);
     });
     add("BlockCopy" + tag, [isa](Data& d) {
         const std::span<const ColorRecord> in{d.xyz.data(), kColours};
