@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <span>
 #include <vector>
 
 #include "chromel/abi_guard.h"
@@ -17,17 +18,49 @@ namespace {
 
 constexpr int kMaxEntries = 256;
 
-// Breakpoints of one axis, every `stride` doubles.
+// Breakpoints of one axis, every `stride` doubles. An evenly spaced axis may also carry
+// the map from a value to its interval's index, exact to within one (see markEven).
 struct Axis {
     const double* b = nullptr;
     std::size_t stride = 1;
     int n = 0;
+    bool even = false;
+    double origin = 0.0, scale = 0.0;
+
+    double at(int i) const { return b[static_cast<std::size_t>(i) * stride]; }
+    // 1 + the interval index by arithmetic, within 1 ... n - 1; NaN gives n - 1.
+    int guess(double v) const {
+        const double q = (v - origin) * scale;
+        const double top = n - 2;
+        return 1 + static_cast<int>(q > 0.0 ? (q < top ? q : top) : (q <= 0.0 ? 0.0 : top));
+    }
 };
 
 // The upper end i of the interval holding v: values below b_0 take the first interval,
-// values at or above the last breakpoint the last one.
-int upperIndex(const Axis& a, double v) {
-    return chromel::upperIndex(a.b, a.stride, a.n, v);
+// values at or above the last breakpoint the last one. An even axis moves its guess by at
+// most one step each way, with no jump that depends on v.
+[[gnu::always_inline]] inline int upperIndex(const Axis& a, double v) {
+    if (!a.even) return chromel::upperIndex(a.b, a.stride, a.n, v);
+    int i = a.guess(v);
+    i -= (i > 1) & (v < a.at(i - 1));
+    i += (i < a.n - 1) & !(v < a.at(i));
+    return i;
+}
+
+// Marks the axis even when the guess lies within one of the search's answer everywhere:
+// both are monotonic in v, so checking at each breakpoint covers the values between.
+void markEven(Axis& a) {
+    a.even = false;
+    const double span = a.at(a.n - 1) - a.at(0);
+    if (!(span > 0.0)) return;
+    a.origin = a.at(0);
+    a.scale = (a.n - 1) / span;
+    for (int i = 1; i < a.n; ++i) {
+        // Values from b_(i-1) up to b_i have upper index i (the last interval runs on).
+        if (!(a.at(i) >= a.at(i - 1))) return;
+        if (a.guess(a.at(i - 1)) < i - 1 || a.guess(a.at(i)) > i + 1) return;
+    }
+    a.even = true;
 }
 
 struct Layer {
@@ -40,7 +73,31 @@ struct Grid {
     std::array<Layer, kMaxEntries> layers;
     const ColorRecord* positions = nullptr;
     const ColorRecord* values = nullptr;
+    bool sameLayers = false;  // every layer has the first one's breakpoints
 };
+
+bool sameBreakpoints(const Axis& a, const Axis& b) {
+    if (a.n != b.n) return false;
+    for (int i = 0; i < a.n; ++i)
+        if (!(a.at(i) == b.at(i))) return false;
+    return true;
+}
+
+// Checks that cost a few operations per breakpoint, worth making for many points: which
+// axes are even, and whether all layers share their breakpoints.
+constexpr std::uint32_t kCheckedCount = 64;
+
+void checkAxes(Grid& g, std::uint32_t count) {
+    if (count < kCheckedCount) return;
+    markEven(g.k);
+    g.sameLayers = true;
+    for (int j = 0; j < g.k.n; ++j)
+        for (int a = 0; a < 3; ++a) {
+            markEven(g.layers[j].axes[a]);
+            g.sameLayers =
+                g.sameLayers && sameBreakpoints(g.layers[j].axes[a], g.layers[0].axes[a]);
+        }
+}
 
 // The cell of a point: its K interval and the upper indices on each axis of both layers.
 struct CellKey {
@@ -49,27 +106,77 @@ struct CellKey {
     bool operator==(const CellKey&) const = default;
 };
 
-CellKey locate(const Grid& g, const ColorRecord& p) {
+[[gnu::always_inline]] inline CellKey locate(const Grid& g, const ColorRecord& p) {
     CellKey key;
     key.j = upperIndex(g.k, p.v[3]) - 1;
+    if (g.sameLayers) {
+        // The searches need not wait for the layer.
+        for (int a = 0; a < 3; ++a)
+            key.i[0][a] = key.i[1][a] = upperIndex(g.layers[0].axes[a], p.v[a]);
+        return key;
+    }
     for (int l = 0; l < 2; ++l)
         for (int a = 0; a < 3; ++a)
             key.i[l][a] = upperIndex(g.layers[key.j + l].axes[a], p.v[a]);
     return key;
 }
 
-void buildCell(const Grid& g, const CellKey& key, GridNode* cell) {
+// One cube of a layer read where its nodes lie: a layer of n nodes per axis is stored
+// C-major, so node i (bits 4, 2, 1 for C, M, Y) sits n^2, n and 1 records on from node 0
+// for each bit set. pos and val point at node 0's records.
+struct LatticeCube {
+    const ColorRecord* pos;
+    const ColorRecord* val;
+    std::size_t n, nn;
+
+    [[gnu::always_inline]] std::size_t offset(int i) const {
+        return ((i & 4) ? nn : 0) + ((i & 2) ? n : 0) + static_cast<std::size_t>(i & 1);
+    }
+    [[gnu::always_inline]] const double* position(int i) const { return pos[offset(i)].v; }
+    [[gnu::always_inline]] double x(int i) const { return pos[offset(i)].v[0]; }
+    [[gnu::always_inline]] double y(int i) const { return pos[offset(i)].v[1]; }
+    [[gnu::always_inline]] double z(int i) const { return pos[offset(i)].v[2]; }
+    [[gnu::always_inline]] double v(int k, int i) const { return val[offset(i)].v[k]; }
+    [[gnu::always_inline]] const double* record(int i) const { return val[offset(i)].v; }
+};
+
+// A cell's two cubes, the lower layer's first.
+struct CellNodes {
+    LatticeCube cube[2];
+    const double* position(int node) const { return cube[node / 8].position(node % 8); }
+};
+
+CellNodes nodesOf(const Grid& g, const CellKey& key) {
+    CellNodes nodes{};
     for (int l = 0; l < 2; ++l) {
         const Layer& layer = g.layers[key.j + l];
         const auto n = static_cast<std::size_t>(layer.axes[0].n);
-        for (int node = 0; node < 8; ++node) {
-            const auto c = static_cast<std::size_t>(key.i[l][0] - 1 + ((node >> 2) & 1));
-            const auto m = static_cast<std::size_t>(key.i[l][1] - 1 + ((node >> 1) & 1));
-            const auto y = static_cast<std::size_t>(key.i[l][2] - 1 + (node & 1));
-            const std::size_t index = layer.base + (c * n + m) * n + y;
-            cell[8 * l + node] = {g.positions[index], g.values[index]};
-        }
+        const auto c = static_cast<std::size_t>(key.i[l][0] - 1);
+        const auto m = static_cast<std::size_t>(key.i[l][1] - 1);
+        const auto y = static_cast<std::size_t>(key.i[l][2] - 1);
+        const std::size_t first = layer.base + (c * n + m) * n + y;
+        nodes.cube[l] = {g.positions + first, g.values + first, n, n * n};
     }
+    return nodes;
+}
+
+void buildCell(const CellNodes& nodes, GridNode* cell) {
+    for (int node = 0; node < 16; ++node) {
+        const LatticeCube& cube = nodes.cube[node / 8];
+        cell[node] = {cube.pos[cube.offset(node % 8)], cube.val[cube.offset(node % 8)]};
+    }
+}
+
+// One point in its cell without building the cell: the kernels' arithmetic on the nodes
+// where they lie.
+ColorRecord cellPoint(CellScheme scheme, const CellNodes& nodes, const ColorRecord& p) {
+    const double w0 = nodes.position(0)[3], w8 = nodes.position(8)[3];
+    ColorRecord out{};
+    if (scheme == CellScheme::Linear)
+        grid::cellPoint<CellScheme::Linear, 3>(nodes.cube[0], nodes.cube[1], w0, w8, p, out.v);
+    else
+        grid::cellPoint<CellScheme::Tetrahedral, 3>(nodes.cube[0], nodes.cube[1], w0, w8, p, out.v);
+    return out;
 }
 
 bool validCount(std::int32_t n) {
@@ -112,38 +219,47 @@ bool perAxisGrid(Grid& g, const GridDescriptor* kLevels, const GridDescriptor2* 
 }
 
 // Interpolates each point in its cell. Consecutive points of one cell share the cell's
-// nodes and go to the kernel together. `warp` may move a point inside its cell: it is told
+// nodes and go to the kernel together; a point alone in its cell is interpolated where the
+// nodes lie, with the same arithmetic. `warp` may move a point inside its cell: it is told
 // of each new cell (onCell) and then maps the points.
 template <typename Warp>
 void lookUp(const Grid& g, CellScheme scheme, std::span<const ColorRecord> cmyk, ColorRecord* lab,
             Warp& warp) {
     GridNode cell[16];
+    bool built = false;
+    CellNodes nodes{};
     CellKey current;
     ColorRecord run[kBlock];
     std::size_t runStart = 0, runLength = 0;
     auto flush = [&] {
-        if (runLength > 0) interpolateCell(scheme, 4, 3, cell, {run, runLength}, lab + runStart);
+        if (runLength == 1) {
+            lab[runStart] = cellPoint(scheme, nodes, run[0]);
+        } else if (runLength > 1) {
+            if (!built) buildCell(nodes, cell);
+            built = true;
+            interpolateCell(scheme, 4, 3, cell, {run, runLength}, lab + runStart);
+        }
         runLength = 0;
     };
     for (std::size_t i = 0; i < cmyk.size(); ++i) {
-        const ColorRecord p = cmyk[i];
-        const CellKey key = locate(g, p);
-        if (!(key == current) || runLength == kBlock) {
+        const CellKey key = locate(g, cmyk[i]);
+        if (!(key == current)) {
             flush();
-            if (!(key == current)) {
-                buildCell(g, key, cell);
-                current = key;
-                warp.onCell(cell);
-            }
+            current = key;
+            nodes = nodesOf(g, current);
+            built = false;
+            warp.onCell(nodes);
+        } else if (runLength == kBlock) {
+            flush();
         }
         if (runLength == 0) runStart = i;
-        run[runLength++] = warp(p);
+        run[runLength++] = warp(cmyk[i]);
     }
     flush();
 }
 
 struct NoWarp {
-    void onCell(const GridNode*) {}
+    void onCell(const CellNodes&) {}
     ColorRecord operator()(const ColorRecord& p) const { return p; }
 };
 
@@ -151,13 +267,13 @@ struct NoWarp {
 struct GammaWarp {
     std::array<double, 4> gamma;
     std::array<double, 4> lo{}, hi{};
-    void onCell(const GridNode* cell) {
+    void onCell(const CellNodes& cell) {
         for (int a = 0; a < 3; ++a) {
-            lo[a] = std::max(cell[0].position.v[a], cell[8].position.v[a]);
-            hi[a] = std::min(cell[7].position.v[a], cell[15].position.v[a]);
+            lo[a] = std::max(cell.position(0)[a], cell.position(8)[a]);
+            hi[a] = std::min(cell.position(7)[a], cell.position(15)[a]);
         }
-        lo[3] = cell[0].position.v[3];
-        hi[3] = cell[8].position.v[3];
+        lo[3] = cell.position(0)[3];
+        hi[3] = cell.position(8)[3];
     }
     ColorRecord operator()(ColorRecord p) const {
         for (int a = 0; a < 4; ++a)
@@ -173,13 +289,13 @@ struct GammaWarp {
 struct ControlWarp {
     const ToneCurves& curves;
     double lo[4] = {}, hi[4] = {}, loOut[4] = {}, hiOut[4] = {};
-    void onCell(const GridNode* cell) {
+    void onCell(const CellNodes& cell) {
         for (int a = 0; a < 3; ++a) {
-            lo[a] = std::min(cell[0].position.v[a], cell[8].position.v[a]);
-            hi[a] = std::max(cell[7].position.v[a], cell[15].position.v[a]);
+            lo[a] = std::min(cell.position(0)[a], cell.position(8)[a]);
+            hi[a] = std::max(cell.position(7)[a], cell.position(15)[a]);
         }
-        lo[3] = cell[0].position.v[3];
-        hi[3] = cell[8].position.v[3];
+        lo[3] = cell.position(0)[3];
+        hi[3] = cell.position(8)[3];
         curves.apply(lo, loOut);
         curves.apply(hi, hiOut);
     }
@@ -212,6 +328,7 @@ bool sharedLookUp(CellScheme scheme, const GridDescriptor* desc, const ColorReco
     if (!sharedGrid(g, desc)) return false;
     g.positions = positions;
     g.values = values;
+    checkAxes(g, count);
     lookUp(g, scheme, {cmyk, count}, lab, warp);
     return true;
 }
@@ -258,7 +375,12 @@ void pickByDifference(std::span<const double> d, const ColorRecord* candidates, 
     if (d.empty()) return;
     const std::size_t take =
         std::clamp<std::size_t>(n < 1 ? 1 : static_cast<std::size_t>(n), 1, d.size());
-    std::vector<std::size_t> chosen(take);
+    // The usual few candidates need no allocation.
+    std::array<std::size_t, 64> few;
+    std::vector<std::size_t> many;
+    if (take > few.size()) many.resize(take);
+    const std::span<std::size_t> chosen =
+        take > few.size() ? std::span<std::size_t>(many) : std::span<std::size_t>(few.data(), take);
     for (std::size_t i = 0; i < take; ++i)
         chosen[i] = i;
     // The first of the largest selected differences.
@@ -385,6 +507,7 @@ int32_t QelColor_ExtractLabsFromCMYKGridData2(const GridDescriptor* kLevels,
     if (!perAxisGrid(g, kLevels, layers)) return -1;
     g.positions = positions;
     g.values = values;
+    checkAxes(g, count);
     NoWarp none;
     lookUp(g, CellScheme::Tetrahedral, {cmyk, count}, lab, none);
     return 0;

@@ -3,8 +3,13 @@
 #ifndef CHROMEL_GRID_INTERP_H
 #define CHROMEL_GRID_INTERP_H
 
+#include <emmintrin.h>
+
 #include <algorithm>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <span>
 
 #include "chromel/block_loops.h"
@@ -78,6 +83,36 @@ struct Eight {
     return (offset * pick(zero, 0.0, 1.0)) / pick(zero, 1.0, edge);
 }
 
+// max(0, x): x when above zero, else +0.0 (NaN included). In a loop that vectorises this is
+// a vector max; a single value takes MAXSD itself, as GCC would branch on the comparison.
+template <bool kScalar>
+[[gnu::always_inline]] inline double positivePart(double x) {
+    if constexpr (kScalar) return _mm_cvtsd_f64(_mm_max_sd(_mm_set_sd(x), _mm_setzero_pd()));
+    return std::max(0.0, x);
+}
+
+// Weights of a cube's nodes seen from its origin, from the fractions along the three edges
+// out of it: the fractions' order picks one of the six tetrahedra around the diagonal from
+// node 0 to node 7, and only that tetrahedron's four weights are non-zero.
+template <bool kScalar = false>
+[[gnu::always_inline]] inline void tetrahedralWeights(double tx, double ty, double tz, double* w) {
+    w[0] = 1.0 - std::max(tx, std::max(ty, tz));
+    w[7] = std::min(tx, std::min(ty, tz));
+    w[4] = positivePart<kScalar>(tx - std::max(ty, tz));
+    w[2] = positivePart<kScalar>(ty - std::max(tx, tz));
+    w[1] = positivePart<kScalar>(tz - std::max(tx, ty));
+    w[6] = positivePart<kScalar>(std::min(tx, ty) - tz);
+    w[5] = positivePart<kScalar>(std::min(tx, tz) - ty);
+    w[3] = positivePart<kScalar>(std::min(ty, tz) - tx);
+}
+
+// The sum of term(0) ... term(7) in one fixed order, so that every path gives the same bits.
+template <typename Term>
+[[gnu::always_inline]] inline auto weightedSum(Term term) {
+    return ((term(0) + term(1)) + (term(2) + term(3))) +
+           ((term(4) + term(5)) + (term(6) + term(7)));
+}
+
 // Tetrahedral interpolation over a block: the fractions along the three edges from the
 // origin pick one of the six tetrahedra around the diagonal from node 0 to node 7, and
 // each node's weight follows from their order. Mirror = false serves blocks without a
@@ -99,16 +134,8 @@ template <int Out, bool Mirror>
         const double tx = fraction(px[i] - byOrigin(x0, mx, my, mz), byOrigin(ex, mx, my, mz));
         const double ty = fraction(py[i] - byOrigin(y0, mx, my, mz), byOrigin(ey, mx, my, mz));
         const double tz = fraction(pz[i] - byOrigin(z0, mx, my, mz), byOrigin(ez, mx, my, mz));
-        // Weights of the mirrored cube's nodes; only the tetrahedron's four are non-zero.
         double w[8];
-        w[0] = 1.0 - std::max(tx, std::max(ty, tz));
-        w[7] = std::min(tx, std::min(ty, tz));
-        w[4] = std::max(0.0, tx - std::max(ty, tz));
-        w[2] = std::max(0.0, ty - std::max(tx, tz));
-        w[1] = std::max(0.0, tz - std::max(tx, ty));
-        w[6] = std::max(0.0, std::min(tx, ty) - tz);
-        w[5] = std::max(0.0, std::min(tx, tz) - ty);
-        w[3] = std::max(0.0, std::min(ty, tz) - tx);
+        tetrahedralWeights(tx, ty, tz, w);
         if constexpr (Mirror) {
             // Node i of the cube carries the weight of mirrored node i ^ o.
             auto swapIf = [&](bool m, int bit) __attribute__((always_inline)) {
@@ -127,48 +154,67 @@ template <int Out, bool Mirror>
 #pragma GCC unroll 4
         for (int k = 0; k < Out; ++k) {
             const double* v = c.v[k];
-            res[k][i] = ((w[0] * v[0] + w[1] * v[1]) + (w[2] * v[2] + w[3] * v[3])) +
-                        ((w[4] * v[4] + w[5] * v[5]) + (w[6] * v[6] + w[7] * v[7]));
+            res[k][i] = weightedSum([&](int j) { return w[j] * v[j]; });
         }
     }
     for (int k = 0; k < Out; ++k)
         std::copy_n(res[k], n, out[k]);
 }
 
-// Linear chain over a block: along x on the four x edges, along y between the results,
-// along z between those two.
+// The linear chain for one point over a cube whose node i lies at (x(i), y(i), z(i)) with
+// value components v(k, i): along x on the four x edges, along y between the results, along
+// z between those two.
+template <int Out, typename Nodes>
+[[gnu::always_inline]] inline void linearChain(const Nodes& c, double px, double py, double pz,
+                                               double* out) {
+    const double ta = fraction(px - c.x(0), c.x(4) - c.x(0));
+    const double tb = fraction(px - c.x(2), c.x(6) - c.x(2));
+    const double tc = fraction(px - c.x(1), c.x(5) - c.x(1));
+    const double td = fraction(px - c.x(3), c.x(7) - c.x(3));
+    const double ya = (1.0 - ta) * c.y(0) + ta * c.y(4);
+    const double yb = (1.0 - tb) * c.y(2) + tb * c.y(6);
+    const double yc = (1.0 - tc) * c.y(1) + tc * c.y(5);
+    const double yd = (1.0 - td) * c.y(3) + td * c.y(7);
+    const double tab = fraction(py - ya, yb - ya);
+    const double tcd = fraction(py - yc, yd - yc);
+    const double tz = fraction(pz - c.z(0), c.z(7) - c.z(0));
+#pragma GCC unroll 4
+    for (int k = 0; k < Out; ++k) {
+        const double a = (1.0 - ta) * c.v(k, 0) + ta * c.v(k, 4);
+        const double b = (1.0 - tb) * c.v(k, 2) + tb * c.v(k, 6);
+        const double cc = (1.0 - tc) * c.v(k, 1) + tc * c.v(k, 5);
+        const double d = (1.0 - td) * c.v(k, 3) + td * c.v(k, 7);
+        const double ab = (1.0 - tab) * a + tab * b;
+        const double cd = (1.0 - tcd) * cc + tcd * d;
+        out[k] = (1.0 - tz) * ab + tz * cd;
+    }
+}
+
+// A Cube's nodes as linearChain reads them.
+struct CubeNodes {
+    const Cube& c;
+    [[gnu::always_inline]] double x(int i) const { return c.x[i]; }
+    [[gnu::always_inline]] double y(int i) const { return c.y[i]; }
+    [[gnu::always_inline]] double z(int i) const { return c.z[i]; }
+    [[gnu::always_inline]] double v(int k, int i) const { return c.v[k][i]; }
+};
+
+// Linear chain over a block.
 template <int Out>
 [[gnu::always_inline]] inline void linearBlock(const Cube& cube, const double* __restrict px,
                                                const double* __restrict py,
                                                const double* __restrict pz, double* const* out,
                                                std::size_t n) {
     const Cube c = cube;
+    const CubeNodes nodes{c};
     // Results gather in a local array: writes through `out` would need run-time alias
     // checks, which fail for adjacent rows, and the loop would run unvectorised.
     double res[Out][kBlock];
     for (std::size_t i = 0; i < n; ++i) {
-        const double ta = fraction(px[i] - c.x[0], c.x[4] - c.x[0]);
-        const double tb = fraction(px[i] - c.x[2], c.x[6] - c.x[2]);
-        const double tc = fraction(px[i] - c.x[1], c.x[5] - c.x[1]);
-        const double td = fraction(px[i] - c.x[3], c.x[7] - c.x[3]);
-        const double ya = (1.0 - ta) * c.y[0] + ta * c.y[4];
-        const double yb = (1.0 - tb) * c.y[2] + tb * c.y[6];
-        const double yc = (1.0 - tc) * c.y[1] + tc * c.y[5];
-        const double yd = (1.0 - td) * c.y[3] + td * c.y[7];
-        const double tab = fraction(py[i] - ya, yb - ya);
-        const double tcd = fraction(py[i] - yc, yd - yc);
-        const double tz = fraction(pz[i] - c.z[0], c.z[7] - c.z[0]);
-#pragma GCC unroll 4
-        for (int k = 0; k < Out; ++k) {
-            const double* v = c.v[k];
-            const double a = (1.0 - ta) * v[0] + ta * v[4];
-            const double b = (1.0 - tb) * v[2] + tb * v[6];
-            const double cc = (1.0 - tc) * v[1] + tc * v[5];
-            const double d = (1.0 - td) * v[3] + td * v[7];
-            const double ab = (1.0 - tab) * a + tab * b;
-            const double cd = (1.0 - tcd) * cc + tcd * d;
-            res[k][i] = (1.0 - tz) * ab + tz * cd;
-        }
+        double r[Out];
+        linearChain<Out>(nodes, px[i], py[i], pz[i], r);
+        for (int k = 0; k < Out; ++k)
+            res[k][i] = r[k];
     }
     for (int k = 0; k < Out; ++k)
         std::copy_n(res[k], n, out[k]);
@@ -191,6 +237,103 @@ template <int Out>
         tetrahedralKernel<Out, true>(c, px, py, pz, out, n);
     else
         tetrahedralKernel<Out, false>(c, px, py, pz, out, n);
+}
+
+// A point's tetrahedron in one cube, as the block kernels find it: the origin o mirrors the
+// cube on each axis where the point's coordinate is negative, and node i takes weight
+// w[i ^ o].
+struct Tetrahedron {
+    int o;
+    double w[8];
+};
+
+template <typename Nodes>
+[[gnu::always_inline]] inline Tetrahedron tetrahedronOf(const Nodes& c, double px, double py,
+                                                        double pz) {
+    Tetrahedron t;
+    t.o = (px < 0.0 ? 4 : 0) | (py < 0.0 ? 2 : 0) | (pz < 0.0 ? 1 : 0);
+    auto weigh = [&](int o) __attribute__((always_inline)) {
+        tetrahedralWeights<true>(fraction(px - c.x(o), c.x(o ^ 4) - c.x(o)),
+                                 fraction(py - c.y(o), c.y(o ^ 2) - c.y(o)),
+                                 fraction(pz - c.z(o), c.z(o ^ 1) - c.z(o)), t.w);
+    };
+    // Without a mirror every index is a constant.
+    if (t.o == 0)
+        weigh(0);
+    else
+        weigh(t.o);
+    return t;
+}
+
+// Whether the edges out of origin o lie at the same places in both cubes, bit for bit: then
+// a point has the same tetrahedron in both.
+template <typename Nodes>
+[[gnu::always_inline]] inline bool sameEdges(const Nodes& a, const Nodes& b, int o) {
+    auto differ = [](double x, double y) {
+        return std::bit_cast<std::uint64_t>(x) ^ std::bit_cast<std::uint64_t>(y);
+    };
+    return (differ(a.x(o), b.x(o)) | differ(a.x(o ^ 4), b.x(o ^ 4)) | differ(a.y(o), b.y(o)) |
+            differ(a.y(o ^ 2), b.y(o ^ 2)) | differ(a.z(o), b.z(o)) |
+            differ(a.z(o ^ 1), b.z(o ^ 1))) == 0;
+}
+
+// The four components of a record side by side, as two SSE2 pairs: each lane does one
+// component's arithmetic.
+struct Lanes {
+    using Pair = double __attribute__((vector_size(16)));
+    Pair a, b;
+    double operator[](int k) const { return k < 2 ? a[k] : b[k - 2]; }
+};
+
+[[gnu::always_inline]] inline Lanes operator+(const Lanes& x, const Lanes& y) {
+    return {x.a + y.a, x.b + y.b};
+}
+
+[[gnu::always_inline]] inline Lanes operator*(double w, const Lanes& x) {
+    return {w * x.a, w * x.b};
+}
+
+[[gnu::always_inline]] inline Lanes lanesOf(const double* v) {
+    Lanes l;
+    std::memcpy(&l.a, v, sizeof l.a);
+    std::memcpy(&l.b, v + 2, sizeof l.b);
+    return l;
+}
+
+// The weighted sum of a cube's value records (Nodes::record(i): node i's four components).
+template <typename Nodes>
+[[gnu::always_inline]] inline Lanes weighted(const Nodes& c, const Tetrahedron& t) {
+    // Without a mirror every index is a constant.
+    const int o = t.o;
+    return o == 0 ? weightedSum([&](int j) { return t.w[j] * lanesOf(c.record(j)); })
+                  : weightedSum([&](int j) { return t.w[j ^ o] * lanesOf(c.record(j)); });
+}
+
+// A point of a 4D cell by the block kernels' arithmetic, term for term, so that a point
+// gives the same bits alone as in a block: both cubes (Nodes reads as linearChain's do, the
+// lower at w0 along the fourth axis, the upper at w8) at the point's x, y, z, then along w
+// between them. Writes Out components.
+template <CellScheme Scheme, int Out, typename Nodes>
+[[gnu::always_inline]] inline void cellPoint(const Nodes& lower, const Nodes& upper, double w0,
+                                             double w8, const ColorRecord& p, double* out) {
+    const double px = p.v[0], py = p.v[1], pz = p.v[2];
+    const double t = fraction(p.v[3] - w0, w8 - w0);
+    if constexpr (Scheme == CellScheme::Linear) {
+        double lo[Out], hi[Out];
+        linearChain<Out>(lower, px, py, pz, lo);
+        linearChain<Out>(upper, px, py, pz, hi);
+        for (int k = 0; k < Out; ++k)
+            out[k] = (1.0 - t) * lo[k] + t * hi[k];
+    } else {
+        const Tetrahedron inLower = tetrahedronOf(lower, px, py, pz);
+        const Lanes lo = weighted(lower, inLower);
+        const Lanes hi = sameEdges(lower, upper, inLower.o)
+                             ? weighted(upper, inLower)
+                             : weighted(upper, tetrahedronOf(upper, px, py, pz));
+        const Lanes r = (1.0 - t) * lo + t * hi;
+        for (int k = 0; k < Out; ++k)
+            out[k] = r[k];
+    }
 }
 
 }  // namespace grid

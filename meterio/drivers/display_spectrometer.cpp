@@ -323,6 +323,9 @@ Result DisplaySpectrometerDriver::learn(const Poll& poll) {
     const std::string learnedReply(reply());
     const bool cancelled = stops(poll);
     const Result stopped = stopMeasurement(poll);
+    // The measurement's end may have come before the stop's reply, which then still waits:
+    // neither may answer the next command.
+    m_record.drainPending = true;
     if (cancelled || stopped == Result::Cancelled) return Result::Cancelled;
     if (stopped != Result::Ok) return stopped;
     const auto learned = sp::learnedTime(learnedReply);

@@ -452,15 +452,14 @@ Result waitForStrip(Dtp41Record& record, const serial::Callback& poll) {
 Result Dtp41Probe(Dtp41Record& record, std::string_view portName, std::uint32_t baudRate,
                   const serial::Callback& poll, serial::Port& port) {
     record.reply.fill(0);
-    if (stops(poll, -1)) return Result::Cancelled;
-    if (!serial::SerialOpen(portName, port)) return Result::NoInstrument;
+    if (const Result r = serial::SerialOpenForProbe(portName, serial::LineProfile::StripReader,
+                                                    baudRate, poll, port);
+        r != Result::Ok)
+        return r;
     const auto fail = [&](Result r) {
         serial::SerialClose(port);
         return r;
     };
-    if (serial::SerialSetProfile(*port, serial::LineProfile::StripReader, baudRate) != Result::Ok)
-        return fail(Result::CommunicationError);
-    if (stops(poll, -1)) return fail(Result::Cancelled);
     (void)serial::SerialExchange(*port, "br\r\n", dtp41::kPromptLine, 1, kCapacity,
                                  record.reply.data(), kProbeTimeoutMs, 0, {}, *record.clock);
     if (!dtp41::answerOk(replyText(record))) return fail(Result::NoInstrument);

@@ -323,15 +323,14 @@ Result ParseTableSpectrum(std::string_view text, SpectrumRecord& spectrum) {
 Result TableProbe(TableRecord& record, std::string_view portName, std::uint32_t baudRate,
                   const serial::Callback& poll, serial::Port& port) {
     record.reply.fill(0);
-    if (stops(poll, -1)) return Result::Cancelled;
-    if (!serial::SerialOpen(portName, port)) return Result::NoInstrument;
+    if (const Result r =
+            serial::SerialOpenForProbe(portName, serial::LineProfile::Stage, baudRate, poll, port);
+        r != Result::Ok)
+        return r;
     const auto fail = [&](Result r) {
         serial::SerialClose(port);
         return r;
     };
-    if (serial::SerialSetProfile(*port, serial::LineProfile::Stage, baudRate) != Result::Ok)
-        return fail(Result::CommunicationError);
-    if (stops(poll, -1)) return fail(Result::Cancelled);
     if (serial::SerialExchange(*port, "; 208 36\r\n", {}, 0, kCapacity, record.reply.data(),
                                kDefaultMs, 0, {}, *record.clock) != Result::Ok)
         return fail(Result::CommunicationError);

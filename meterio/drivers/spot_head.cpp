@@ -103,15 +103,14 @@ Result judgeResult(std::uint32_t tag, std::uint32_t mode, std::uint32_t status) 
 Result SpotHeadProbe(SpotHeadRecord& record, std::string_view portName, std::uint32_t baudRate,
                      const serial::Callback& poll, serial::Port& port) {
     record.reply.fill(0);
-    if (stops(poll, -1)) return Result::Cancelled;
-    if (!serial::SerialOpen(portName, port)) return Result::NoInstrument;
+    if (const Result r = serial::SerialOpenForProbe(portName, serial::LineProfile::SpotHead,
+                                                    baudRate, poll, port);
+        r != Result::Ok)
+        return r;
     const auto fail = [&](Result r) {
         serial::SerialClose(port);
         return r;
     };
-    if (serial::SerialSetProfile(*port, serial::LineProfile::SpotHead, baudRate) != Result::Ok)
-        return fail(Result::CommunicationError);
-    if (stops(poll, -1)) return fail(Result::Cancelled);
     if (serial::SerialExchange(*port, spot::kIdentify, {}, 0, kCapacity, record.reply.data(),
                                kReplyTimeoutMs, 0, {}, *record.clock) != Result::Ok)
         return fail(Result::CommunicationError);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -103,6 +104,58 @@ TEST(CmykGrid, BothSchemesReproduceAnAffinePrinterAndItsNodes) {
           static_cast<uint32_t>(inPlace.size()), inPlace.data());
         for (std::size_t i = 0; i < pts.size(); ++i)
             expectNear(inPlace[i], lab[i], 0.0);
+    }
+}
+
+// Points alone in their cells take a path of their own, and many points search evenly
+// spaced axes by arithmetic: neither may change a bit of any result. Each point is looked up
+// alone, among many in random order, and three times in a row (one cell's kernel).
+TEST(CmykGrid, APointGivesTheSameBitsAloneAmongOthersAndInARun) {
+    Printer uneven;
+    uneven.build();
+    Printer even;  // 9 even levels on every axis, shared by the layers
+    even.kLevels.clear();
+    even.breaks.assign(9, {});
+    for (int i = 0; i < 9; ++i) {
+        even.kLevels.push_back(255.0 * i / 8);
+        for (auto& b : even.breaks)
+            b.push_back(255.0 * i / 8);
+    }
+    even.bump.assign(9, 0.0);
+    even.bump[4] = 7.5;
+    even.build();
+    Printer nudged = even;  // one layer's axis off by an ulp: not shared, but still even
+    nudged.breaks[5][3] = std::nextafter(nudged.breaks[5][3], 0.0);
+    nudged.build();
+
+    for (const Printer* pr : {&uneven, &even, &nudged}) {
+        auto pts = randomCMYK(400, -20.0, 275.0, 11);
+        for (const double b : pr->breaks[1])
+            for (const double v : {b, std::nextafter(b, -1e9), std::nextafter(b, 1e9)})
+                pts.push_back({{v, 255.0 - v, v, pr->kLevels[1]}});
+        pts.push_back({{NAN, 10.0, 20.0, 30.0}});
+        pts.push_back({{10.0, 20.0, 30.0, INFINITY}});
+        const auto n = static_cast<uint32_t>(pts.size());
+        std::vector<ColorRecord> tripled;
+        for (const ColorRecord& p : pts)
+            tripled.insert(tripled.end(), 3, p);
+        for (Lookup f : {QelColor_ExtractLabsFromCMYKGridData_TriLinear,
+                         QelColor_ExtractLabsFromCMYKGridData_Linear}) {
+            const auto* d = pr->desc.data();
+            const auto* pos = pr->positions.data();
+            const auto* val = pr->values.data();
+            std::vector<ColorRecord> many(n), runs(tripled.size());
+            f(d, pos, val, pts.data(), n, many.data());
+            f(d, pos, val, tripled.data(), 3 * n, runs.data());
+            for (uint32_t i = 0; i < n; ++i) {
+                ColorRecord alone{};
+                f(d, pos, val, &pts[i], 1, &alone);
+                for (const ColorRecord* r : {&many[i], &runs[3 * i], &runs[3 * i + 2]})
+                    EXPECT_EQ(std::memcmp(r, &alone, sizeof alone), 0)
+                        << "point " << i << ": " << pts[i].v[0] << ", " << pts[i].v[1] << ", "
+                        << pts[i].v[2] << ", " << pts[i].v[3];
+            }
+        }
     }
 }
 
