@@ -95,6 +95,14 @@ void lchToLab(std::span<const ColorRecord> in, ColorRecord* out, Isa isa);
 void adaptXyz(std::span<const ColorRecord> in, const AdaptationWhites& whites, std::int32_t method,
               ColorRecord* out, Isa isa);
 
+// ΔE*ab and ΔE*94 (L* and C* limited) as the exports compute them, on the build for `isa`,
+// which the CPU must support; the exports run hostIsa()'s. All builds give the same bits.
+using DeltaEabFunction = double (*)(const ColorRecord* reference, const ColorRecord* sample);
+using DeltaE94Function = double (*)(const ColorRecord* reference, const ColorRecord* sample,
+                                    std::int32_t selector);
+DeltaEabFunction deltaEabBuild(Isa isa);
+DeltaE94Function deltaE94Build(Isa isa);
+
 }  // namespace chromel
 
 #endif  // CHROMEL_CIE_H

@@ -8,7 +8,8 @@ namespace {
 
 constexpr double kRadiansToDegrees = 360.0 * 0.15915494309189535;
 
-double deltaEabPow2(const ColorRecord& reference, const ColorRecord& sample) {
+[[gnu::always_inline]] inline double deltaEabPow2(const ColorRecord& reference,
+                                                  const ColorRecord& sample) {
     const double dl = sample.v[0] - reference.v[0];
     const double da = sample.v[1] - reference.v[1];
     const double db = sample.v[2] - reference.v[2];
@@ -17,7 +18,8 @@ double deltaEabPow2(const ColorRecord& reference, const ColorRecord& sample) {
 
 // Hue counts in degrees, lightness and chroma in their own units; the hue angle is not
 // wrapped, so hues either side of the a* axis differ by nearly 360.
-double deltaEChPow2(const ColorRecord& reference, const ColorRecord& sample, Limit limit) {
+[[gnu::always_inline]] inline double deltaEChPow2(const ColorRecord& reference,
+                                                  const ColorRecord& sample, Limit limit) {
     const ColorRecord r = labToLch(reference, limit);
     const ColorRecord s = labToLch(sample, limit);
     const double dh = (s.v[2] - r.v[2]) * kRadiansToDegrees;
@@ -29,8 +31,9 @@ double deltaEChPow2(const ColorRecord& reference, const ColorRecord& sample, Lim
 // CIE 1994 with kL = kC = kH = 1. The selector picks the weighting chroma: 1 the
 // reference's, 2 the sample's, anything else their mean. Only L* and C* of the LCh
 // conversion enter, so the hue angle is never computed.
-double deltaE94Pow2(const ColorRecord& reference, const ColorRecord& sample, std::int32_t selector,
-                    Limit limit) {
+[[gnu::always_inline]] inline double deltaE94Pow2(const ColorRecord& reference,
+                                                  const ColorRecord& sample, std::int32_t selector,
+                                                  Limit limit) {
     const double l1 = lchLightness(reference.v[0], limit);
     const double l2 = lchLightness(sample.v[0], limit);
     const double c1 = lchChroma(reference.v[1], reference.v[2], limit);
@@ -48,23 +51,84 @@ double deltaE94Pow2(const ColorRecord& reference, const ColorRecord& sample, std
 }
 
 // Every difference reads two colours; a missing one gives 0.
-double eabPow2(const ColorRecord* reference, const ColorRecord* sample) {
+[[gnu::always_inline]] inline double eabPow2(const ColorRecord* reference,
+                                             const ColorRecord* sample) {
     if (reference == nullptr || sample == nullptr) return 0.0;
     return deltaEabPow2(*reference, *sample);
 }
 
-double chPow2(const ColorRecord* reference, const ColorRecord* sample, Limit limit) {
+[[gnu::always_inline]] inline double chPow2(const ColorRecord* reference, const ColorRecord* sample,
+                                            Limit limit) {
     if (reference == nullptr || sample == nullptr) return 0.0;
     return deltaEChPow2(*reference, *sample, limit);
 }
 
-double e94Pow2(const ColorRecord* reference, const ColorRecord* sample, std::int32_t selector,
-               Limit limit) {
+[[gnu::always_inline]] inline double e94Pow2(const ColorRecord* reference,
+                                             const ColorRecord* sample, std::int32_t selector,
+                                             Limit limit) {
     if (reference == nullptr || sample == nullptr) return 0.0;
     return deltaE94Pow2(*reference, *sample, selector, limit);
 }
 
+[[gnu::always_inline]] inline double eab(const ColorRecord* reference, const ColorRecord* sample) {
+    return std::sqrt(eabPow2(reference, sample));
+}
+
+[[gnu::always_inline]] inline double e94Limited(const ColorRecord* reference,
+                                                const ColorRecord* sample, std::int32_t selector) {
+    return std::sqrt(e94Pow2(reference, sample, selector, Limit::Clamp));
+}
+
+[[gnu::always_inline]] inline double e94LimitedPow2(const ColorRecord* reference,
+                                                    const ColorRecord* sample,
+                                                    std::int32_t selector) {
+    return e94Pow2(reference, sample, selector, Limit::Clamp);
+}
+
+// The differences the exports call most, also built once per instruction set as the array
+// conversions are, for comparing the builds; all give the same bits, as none contracts
+// multiply-adds. A single difference gains nothing from wider vectors, so the exports
+// compute it directly rather than pay an indirect call.
+template <auto kDifference, typename... Args>
+[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw")]] double onAvx512(Args... args) {
+    return kDifference(args...);
+}
+
+template <auto kDifference, typename... Args>
+[[gnu::target("avx2")]] double onAvx2(Args... args) {
+    return kDifference(args...);
+}
+
+template <auto kDifference, typename... Args>
+double onBaseline(Args... args) {
+    return kDifference(args...);
+}
+
+template <auto kDifference, typename... Args>
+auto build(Isa isa) -> double (*)(Args...) {
+    switch (isa) {
+        case Isa::Avx512:
+            return onAvx512<kDifference, Args...>;
+        case Isa::Avx2:
+            return onAvx2<kDifference, Args...>;
+        case Isa::Baseline:
+            break;
+    }
+    return onBaseline<kDifference, Args...>;
+}
+
+using Pair = const ColorRecord*;
+
 }  // namespace
+
+DeltaEabFunction deltaEabBuild(Isa isa) {
+    return build<eab, Pair, Pair>(isa);
+}
+
+DeltaE94Function deltaE94Build(Isa isa) {
+    return build<e94Limited, Pair, Pair, std::int32_t>(isa);
+}
+
 }  // namespace chromel
 
 // Nothing here allocates or throws, so these run without the exception guard.
@@ -77,7 +141,7 @@ double QelColor_CalcDeltaEabPow2(const ColorRecord* lab1, const ColorRecord* lab
 }
 
 double QelColor_CalcDeltaEab(const ColorRecord* lab1, const ColorRecord* lab2) noexcept {
-    return std::sqrt(chromel::eabPow2(lab1, lab2));
+    return chromel::eab(lab1, lab2);
 }
 
 double QelColor_CalcDeltaEab4MunsellPow2(const ColorRecord* lab1, const ColorRecord* lab2) noexcept
@@ -105,12 +169,12 @@ double QelColor_CalcDeltaECh4Munsell(const ColorRecord* lab1, const ColorRecord*
 
 double QelColor_CalcDeltaE94Pow2(const ColorRecord* lab1, const ColorRecord* lab2,
                                  int32_t selector) noexcept {
-    return chromel::e94Pow2(lab1, lab2, selector, Limit::Clamp);
+    return chromel::e94LimitedPow2(lab1, lab2, selector);
 }
 
 double QelColor_CalcDeltaE94(const ColorRecord* lab1, const ColorRecord* lab2,
                              int32_t selector) noexcept {
-    return std::sqrt(chromel::e94Pow2(lab1, lab2, selector, Limit::Clamp));
+    return chromel::e94Limited(lab1, lab2, selector);
 }
 
 double QelColor_CalcDeltaE944MunsellPow2(const ColorRecord* lab1, const ColorRecord* lab2,
@@ -124,7 +188,7 @@ double QelColor_CalcDeltaE944Munsell(const ColorRecord* lab1, const ColorRecord*
 }
 
 double QelColor_DefaultDeltaEFunc(const ColorRecord* lab1, const ColorRecord* lab2) noexcept {
-    return chromel::e94Pow2(lab1, lab2, 1, Limit::Clamp);
+    return chromel::e94LimitedPow2(lab1, lab2, 1);
 }
 
 }  // extern "C"

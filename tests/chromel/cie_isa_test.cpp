@@ -125,6 +125,27 @@ TEST(CieBuilds, EveryBuildGivesTheBaselineBits) {
     }
 }
 
+// The colour differences take the same inputs pairwise (each colour against the next),
+// every selector of ΔE*94 included.
+TEST(CieBuilds, EveryBuildGivesTheBaselineDifferences) {
+    const Colours in = inputs(20240612);
+    const auto eab = chromel::deltaEabBuild(Isa::Baseline);
+    const auto e94 = chromel::deltaE94Build(Isa::Baseline);
+    for (const Isa isa : {Isa::Avx2, Isa::Avx512}) {
+        if (!chromel::isaSupported(isa)) continue;
+        const auto eabOn = chromel::deltaEabBuild(isa);
+        const auto e94On = chromel::deltaE94Build(isa);
+        std::size_t differing = 0;
+        for (std::size_t i = 0; i + 1 < kColours; ++i) {
+            const ColorRecord *a = &in[i], *b = &in[i + 1];
+            const std::int32_t selector = static_cast<std::int32_t>(i % 4);
+            differing += !sameBits(eabOn(a, b), eab(a, b));
+            differing += !sameBits(e94On(a, b, selector), e94(a, b, selector));
+        }
+        EXPECT_EQ(differing, 0u) << chromel::isaName(isa);
+    }
+}
+
 TEST(CieBuilds, TheHostBuildIsOneTheCpuRuns) {
     EXPECT_TRUE(chromel::isaSupported(chromel::hostIsa()));
     EXPECT_TRUE(chromel::isaSupported(Isa::Baseline));

@@ -104,4 +104,18 @@ TEST(CurvePow, ZeroOneAndNegativeBases) {
     EXPECT_GT(powCurve(1e300, 10.0), 1e300);
 }
 
+// The cube root of the Lab conversions, over the whole normal range and densely over the
+// ratios the conversions meet.
+TEST(VectorCbrt, WithinFourUlpsOfTheLibrary) {
+    std::mt19937_64 rng(13);
+    std::uniform_real_distribution<double> log2T(-1022.0, 1023.9), ratio(0.008, 2.0);
+    for (int i = 0; i < 1000000; ++i) {
+        const double t = i % 2 ? ratio(rng) : std::exp2(log2T(rng));
+        ASSERT_LE(ulpsApart(chromel::vmath::cbrtPositive(t), std::cbrt(t)), 4)
+            << std::hexfloat << t;
+    }
+    for (const double t : {0x1p-1022, 1.0, 8.0, 0x1.fffffffffffffp1023, 0.008856451679035631})
+        EXPECT_LE(ulpsApart(chromel::vmath::cbrtPositive(t), std::cbrt(t)), 4) << t;
+}
+
 }  // namespace
