@@ -21,7 +21,6 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
-constexpr double kDegree = kPi / 180.0;
 constexpr std::size_t kCurvePoints = 14;
 constexpr std::size_t kSearchPoints = 13;  // the chroma search uses the first 13 points
 constexpr double kNeutralSquare = 0.01;
