@@ -14,6 +14,7 @@
 
 #include "chromel/abi_guard.h"
 #include "chromel/block_loops.h"
+#include "chromel/isa_dispatch.h"
 
 namespace chromel {
 namespace {
@@ -441,38 +442,13 @@ template <Limit kLimit>
         });
 }
 
-// Each conversion is built once per instruction set; all builds give the same bits, as
-// none contracts multiply-adds.
+// Each conversion is built once per instruction set (isa_dispatch.h). Naming the loop's type
+// lets the overloaded loop names resolve.
 using BlockLoop = void (*)(const Job&);
 
 template <BlockLoop kLoop>
-[[gnu::target("avx512f,avx512vl,avx512dq,avx512bw")]] void onAvx512(const Job& job) {
-    kLoop(job);
-}
-
-template <BlockLoop kLoop>
-[[gnu::target("avx2")]] void onAvx2(const Job& job) {
-    kLoop(job);
-}
-
-template <BlockLoop kLoop>
-void onBaseline(const Job& job) {
-    kLoop(job);
-}
-
-template <BlockLoop kLoop>
 void run(Isa isa, const Job& job) {
-    switch (isa) {
-        case Isa::Avx512:
-            onAvx512<kLoop>(job);
-            return;
-        case Isa::Avx2:
-            onAvx2<kLoop>(job);
-            return;
-        case Isa::Baseline:
-            onBaseline<kLoop>(job);
-            return;
-    }
+    chromel::isa::run<Job, kLoop>(isa, job);
 }
 
 Job referenced(std::span<const ColorRecord> in, const PointRecord& white, const PointRecord& black,
