@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -243,22 +242,9 @@ void registerBuilds(chromel::Isa isa) {
     });
 }
 
-// Console output as usual, plus the CPU time of each benchmark (the median when repeated)
-// for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
+// The usual output, then the ratios of each pair and build.
+class SummaryReporter : public bench::TimesReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.run_type == Run::RT_Aggregate && !median) continue;
-            if (median || m_medians.count(run.run_name.str()) == 0)
-                m_times[run.run_name.str()] = run.GetAdjustedCPUTime();
-            if (median) m_medians[run.run_name.str()] = true;
-        }
-    }
-
     void printSummary() const {
         std::printf("\nDispatcher's build on this CPU: %s\n", chromel::isaName(chromel::hostIsa()));
         std::printf("%-10s %-10s %12s %12s %8s %10s\n", "pair", "build", "chromel32", "lcms2",
@@ -287,15 +273,6 @@ public:
                             build, blocks, 100.0 * blocks / labToXyz);
         }
     }
-
-private:
-    double time(const std::string& name) const {
-        const auto it = m_times.find(name);
-        return it == m_times.end() ? 0.0 : it->second;
-    }
-
-    std::map<std::string, double> m_times;
-    std::map<std::string, bool> m_medians;
 };
 
 }  // namespace

@@ -6,6 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
 
 namespace bench {
 
@@ -20,6 +23,34 @@ void timePasses(benchmark::State& state, std::size_t items, Pass&& pass) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(items));
 }
+
+// Console output as usual, keeping the CPU time of each benchmark (the median when
+// repeated) for a summary printed after the run.
+class TimesReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type == Run::RT_Aggregate && !median) continue;
+            if (median || m_medians.count(run.run_name.str()) == 0)
+                m_times[run.run_name.str()] = run.GetAdjustedCPUTime();
+            if (median) m_medians[run.run_name.str()] = true;
+        }
+    }
+
+protected:
+    // The kept time of `name`, 0 when it did not run.
+    double time(const std::string& name) const {
+        const auto it = m_times.find(name);
+        return it == m_times.end() ? 0.0 : it->second;
+    }
+
+private:
+    std::map<std::string, double> m_times;
+    std::map<std::string, bool> m_medians;
+};
 
 }  // namespace bench
 
