@@ -12,11 +12,14 @@
 
 #include "chromel/cie.h"
 #include "chromel/isa.h"
+#include "isa_builds.h"
 
 namespace {
 
 using chromel::Isa;
-using Colours = std::vector<ColorRecord>;
+using isa_builds::Colours;
+using isa_builds::Conversion;
+using isa_builds::sameBits;
 
 constexpr std::size_t kColours = 200'000;
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -63,12 +66,6 @@ Colours inputs(unsigned seed) {
     return c;
 }
 
-bool sameBits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
-}
-
-using Conversion = std::function<void(const Colours&, Colours&, Isa)>;
-
 std::vector<std::pair<std::string, Conversion>> conversions() {
     using std::span;
     const auto raw = [](auto f) {
@@ -100,29 +97,8 @@ std::vector<std::pair<std::string, Conversion>> conversions() {
 }
 
 TEST(CieBuilds, EveryBuildGivesTheBaselineBits) {
-    std::vector<Isa> builds;
-    for (const Isa isa : {Isa::Avx2, Isa::Avx512})
-        if (chromel::isaSupported(isa)) builds.push_back(isa);
-    if (builds.empty()) GTEST_SKIP() << "this CPU runs the baseline build only";
-
-    const Colours in = inputs(20240611);
-    for (const auto& [name, convert] : conversions()) {
-        Colours want(kColours, ColorRecord{{0.0, 0.0, 0.0, -1.0}});
-        convert(in, want, Isa::Baseline);
-        for (const Isa isa : builds) {
-            Colours got(kColours, ColorRecord{{0.0, 0.0, 0.0, -1.0}});
-            convert(in, got, isa);
-            std::size_t differing = 0, first = kColours;
-            for (std::size_t i = 0; i < kColours; ++i) {
-                bool same = true;
-                for (int c = 0; c < 4; ++c)
-                    same = same && sameBits(got[i].v[c], want[i].v[c]);
-                if (!same && differing++ == 0) first = i;
-            }
-            EXPECT_EQ(differing, 0u)
-                << name << " on " << chromel::isaName(isa) << ", first at " << first;
-        }
-    }
+    if (isa_builds::widerBuilds().empty()) GTEST_SKIP() << "this CPU runs the baseline build only";
+    isa_builds::expectBaselineBits(inputs(20240611), conversions());
 }
 
 // The colour differences take the same inputs pairwise (each colour against the next),
