@@ -20,7 +20,6 @@ namespace {
 using chromel::Isa;
 using isa_builds::Colours;
 using isa_builds::Conversion;
-using isa_builds::sameBits;
 
 constexpr std::size_t kColours = 20'000;
 constexpr double kInf = std::numeric_limits<double>::infinity();
