@@ -160,9 +160,6 @@ public:
     Result getParamsEx(void* params) override;
 
 private:
-    static Poll pollOf(Progress& progress) {
-        return [&progress](std::int32_t value) { return progress.report(value); };
-    }
     std::string_view reply() const {
         const auto* text = reinterpret_cast<const char*>(m_record.reply.data());
         return {text, ::strnlen(text, sp::kReplyCapacity)};
@@ -262,7 +259,7 @@ Result DisplaySpectrometerDriver::checkState(const Poll& poll) {
 Result DisplaySpectrometerDriver::open(const OpenArgs& args, Progress& progress) {
     // The name is kept in a 32-byte field.
     if (args.portName.size() >= serial::kPortNameSize) return Result::GeneralFailure;
-    const Poll poll = pollOf(progress);
+    const Poll poll = serial::callbackOf(progress);
     const serial::Probe probe = [this](std::string_view name, std::uint32_t rate, const Poll& p,
                                        serial::Port& port) {
         return this->probe(name, rate, p, port);
@@ -374,7 +371,7 @@ Result DisplaySpectrometerDriver::requestData(bool colour, const Poll& poll) {
 Result DisplaySpectrometerDriver::readValues(const ReadRequest&, Progress& progress,
                                              void* records) {
     auto& record = *static_cast<ColorantRecord*>(records);
-    const Poll poll = pollOf(progress);
+    const Poll poll = serial::callbackOf(progress);
     if (const Result r = requestData(true, poll); r != Result::Ok) return r;
     if (const Result r = exchangeChecked("&", 2, poll, true); r != Result::Ok) return r;
     if (stops(poll)) return Result::Cancelled;
@@ -404,7 +401,7 @@ Result DisplaySpectrometerDriver::readValues(const ReadRequest&, Progress& progr
 
 Result DisplaySpectrometerDriver::readSpectra(const ReadRequest&, Progress& progress,
                                               SpectrumRecord* spectrum) {
-    const Poll poll = pollOf(progress);
+    const Poll poll = serial::callbackOf(progress);
     if (const Result r = requestData(false, poll); r != Result::Ok) return r;
     std::array<double, sp::kSpectrumValues> values{};
     for (std::size_t block = 0; block < sp::kBlocks; ++block) {

@@ -615,12 +615,12 @@ class MeasuringTableDriver final : public Driver {
 public:
     Result open(const OpenArgs& args, Progress& progress) override {
         if (args.portName.size() >= serial::kPortNameSize) return Result::GeneralFailure;
-        return TableOpen(m_record, args.portName, args.baudRate, callback(progress));
+        return TableOpen(m_record, args.portName, args.baudRate, serial::callbackOf(progress));
     }
     Result close() override { return TableClose(m_record); }
 
     Result calibrateWhite(const CalibrateRequest&, Progress& progress) override {
-        return TableCalibrateWhite(m_record, callback(progress));
+        return TableCalibrateWhite(m_record, serial::callbackOf(progress));
     }
     Result setParams(const MeasureParams& params) override {
         return TableSetConditions(m_record, params);
@@ -635,18 +635,19 @@ public:
         return r;
     }
     Result readValues(const ReadRequest& request, Progress& progress, void* records) override {
-        return TableMeasure(m_record, request.kind, callback(progress),
+        return TableMeasure(m_record, request.kind, serial::callbackOf(progress),
                             static_cast<double*>(records));
     }
     Result readSpectra(const ReadRequest&, Progress& progress, SpectrumRecord* spectrum) override {
-        return TableMeasureSpectrum(m_record, callback(progress), *spectrum);
+        return TableMeasureSpectrum(m_record, serial::callbackOf(progress), *spectrum);
     }
     Result waitForKey(const WaitRequest& request, Progress& progress,
                       std::uint8_t* pressed) override {
-        return TableWaitKey(m_record, request.callbackValue, callback(progress), pressed);
+        return TableWaitKey(m_record, request.callbackValue, serial::callbackOf(progress), pressed);
     }
     Result waitForKeyState(const WaitRequest& request, Progress& progress) override {
-        return TableWaitKeyState(m_record, request.mode, request.callbackValue, callback(progress));
+        return TableWaitKeyState(m_record, request.mode, request.callbackValue,
+                                 serial::callbackOf(progress));
     }
 
     Result storePosition(std::uint8_t id, std::int32_t x, std::int32_t y) override {
@@ -672,10 +673,6 @@ public:
     Result holdPaper(std::int32_t flag) override { return TableHoldPaper(m_record, flag); }
 
 private:
-    static serial::Callback callback(Progress& progress) {
-        return [&progress](std::int32_t value) { return progress.report(value); };
-    }
-
     TableRecord m_record;
 };
 
