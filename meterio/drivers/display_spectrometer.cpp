@@ -227,20 +227,19 @@ Result DisplaySpectrometerDriver::leaveRemote(platform::SerialPort& port) {
 Result DisplaySpectrometerDriver::probe(std::string_view name, std::uint32_t rate, const Poll& poll,
                                         serial::Port& port) {
     m_record.reply.fill(0);
-    if (stops(poll)) return Result::Cancelled;
-    if (!m_record.openPort(name, port)) return Result::NoInstrument;
-    const auto fail = [&](Result r, bool remote) {
-        if (remote) (void)leaveRemote(*port);
+    if (const Result r = serial::SerialOpenForProbe(name, serial::LineProfile::DisplaySpectrometer,
+                                                    rate, poll, port, m_record.openPort);
+        r != Result::Ok)
+        return r;
+    // Past here the instrument may be in remote mode.
+    const auto fail = [&](Result r) {
+        (void)leaveRemote(*port);
         serial::SerialClose(port);
         return r;
     };
-    if (serial::SerialSetProfile(*port, serial::LineProfile::DisplaySpectrometer, rate) !=
-        Result::Ok)
-        return fail(Result::CommunicationError, false);
-    if (stops(poll)) return fail(Result::Cancelled, false);
     (void)exchange(*port, "RMT,1", 1, kReplyWaitMs);
-    if (reply().find("OK\n") == std::string_view::npos) return fail(Result::NoInstrument, true);
-    if (stops(poll)) return fail(Result::Cancelled, true);
+    if (reply().find("OK\n") == std::string_view::npos) return fail(Result::NoInstrument);
+    if (stops(poll)) return fail(Result::Cancelled);
     return Result::Ok;
 }
 

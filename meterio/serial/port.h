@@ -116,11 +116,12 @@ void applyProfile(LineProfile profile, std::uint32_t baudRate, PortSettings& set
 // Reads the port's settings, applies the profile and writes them back: 0 or 0x80000006.
 Result SerialSetProfile(platform::SerialPort& port, LineProfile profile, std::uint32_t baudRate);
 
-// The start every probe shares. `poll` answering -1 to -1 stops it (Cancelled) before the
-// port opens and once its line is set; a port that does not open is NoInstrument, a line
-// that cannot be set CommunicationError. Anything but Ok leaves `port` closed.
+// The start every probe shares, the port opened by `open`. `poll` answering -1 to -1 stops
+// it (Cancelled) before the port opens and once its line is set; a port that does not open
+// is NoInstrument, a line that cannot be set CommunicationError. Anything but Ok leaves
+// `port` closed.
 Result SerialOpenForProbe(std::string_view name, LineProfile profile, std::uint32_t baudRate,
-                          const Callback& poll, Port& port);
+                          const Callback& poll, Port& port, const PortOpener& open = SerialOpen);
 
 }  // namespace meterio::serial
 
