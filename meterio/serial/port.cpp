@@ -268,7 +268,7 @@ Result SerialSetProfile(platform::SerialPort& port, LineProfile profile, std::ui
 
 Result SerialOpenForProbe(std::string_view name, LineProfile profile, std::uint32_t baudRate,
                           const Callback& poll, Port& port, const PortOpener& open) {
-    const auto stops = [&] { return poll && poll(-1) == -1; };
+    const auto stops = [&] { return poll && poll(kPollOnly) == -1; };
     if (stops()) return Result::Cancelled;
     if (!open(name, port)) return Result::NoInstrument;
     Result r = SerialSetProfile(*port, profile, baudRate);
