@@ -1,14 +1,20 @@
 // CMYK grid look-up and tone-curve correction of chromel32 against Little CMS 2 on the same
-// million colours, one thread, side by side; and the time to prepare tone curves.
+// million colours, one thread, side by side; and the time to prepare tone curves. The grid
+// look-up is also timed on each of its builds the CPU runs (name/isa); a summary after the
+// run gives the ratios.
 #include <benchmark/benchmark.h>
 #include <lcms2.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "chromel/cmyk_grid_lab.h"
+#include "chromel/isa.h"
 #include "chromel32.h"
 #include "colour_passes.h"
 
@@ -180,6 +186,36 @@ void Preparation_chromel32(benchmark::State& state) {
     }
 }
 
+// The grid look-up has a build for AVX2, which AVX-512 CPUs run too, and the baseline.
+void registerBuilds(chromel::Isa isa) {
+    const std::string name = std::string("GridLookUp_chromel32/") + chromel::isaName(isa);
+    benchmark::RegisterBenchmark(name.c_str(), [isa](benchmark::State& state) {
+        timePasses(state, [isa](Data& d) {
+            chromel::gridLabs(chromel::CellScheme::Tetrahedral, d.desc.data(), d.positions.data(),
+                              d.values.data(), d.cmyk, d.out.data(), isa);
+        });
+    })->Unit(benchmark::kMillisecond);
+}
+
+class SummaryReporter : public bench::TimesReporter {
+public:
+    void printSummary() const {
+        std::printf("\n%-12s %-10s %12s %12s %8s\n", "pair", "build", "chromel32", "peer", "ratio");
+        const auto row = [&](const char* pair, const std::string& own, const std::string& peer,
+                             const char* build) {
+            const double a = time(own + build), b = time(peer);
+            if (a <= 0.0 || b <= 0.0) return;
+            std::printf("%-12s %-10s %9.2f ms %9.2f ms %7.2fx\n", pair,
+                        *build ? build + 1 : "exported", a, b, b / a);
+        };
+        for (const char* build : {"", "/avx2", "/baseline"})
+            row("GridLookUp", "GridLookUp_chromel32", "GridLookUp_lcms2", build);
+        row("Ordered", "GridLookUpOrdered_chromel32", "GridLookUp_lcms2", "");
+        row("DControl1", "DControlSpline_chromel32", "ToneCurves_lcms2", "");
+        row("DControl3", "DControlLinear_chromel32", "ToneCurves_lcms2", "");
+    }
+};
+
 }  // namespace
 
 BENCHMARK(GridLookUp_chromel32)->Unit(benchmark::kMillisecond);
@@ -189,3 +225,15 @@ BENCHMARK(DControlSpline_chromel32)->Unit(benchmark::kMillisecond);
 BENCHMARK(DControlLinear_chromel32)->Unit(benchmark::kMillisecond);
 BENCHMARK(ToneCurves_lcms2)->Unit(benchmark::kMillisecond);
 BENCHMARK(Preparation_chromel32)->Arg(17)->Arg(256)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    for (const chromel::Isa isa : {chromel::Isa::Avx2, chromel::Isa::Baseline})
+        if (chromel::isaSupported(isa)) registerBuilds(isa);
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printSummary();
+    benchmark::Shutdown();
+    return 0;
+}

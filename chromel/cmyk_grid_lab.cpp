@@ -2,16 +2,20 @@
 // interpolated with the 4D cell kernels; and the pick-by-difference of candidate colours.
 #include "chromel/cmyk_grid_lab.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <vector>
 
 #include "chromel/abi_guard.h"
 #include "chromel/d_control.h"
 #include "chromel/interval_search.h"
+#include "chromel/isa.h"
 
 namespace chromel {
 namespace {
@@ -38,13 +42,12 @@ struct Axis {
 
 // The upper end i of the interval holding v: values below b_0 take the first interval,
 // values at or above the last breakpoint the last one. An even axis moves its guess by at
-// most one step each way, with no jump that depends on v.
+// most one step either way, with no jump that depends on v; both breakpoints are read at
+// the guess, as v below the lower one is also below the upper.
 [[gnu::always_inline]] inline int upperIndex(const Axis& a, double v) {
     if (!a.even) return chromel::upperIndex(a.b, a.stride, a.n, v);
-    int i = a.guess(v);
-    i -= (i > 1) & (v < a.at(i - 1));
-    i += (i < a.n - 1) & !(v < a.at(i));
-    return i;
+    const int i = a.guess(v);
+    return i - ((i > 1) & (v < a.at(i - 1))) + ((i < a.n - 1) & !(v < a.at(i)));
 }
 
 // Marks the axis even when the guess lies within one of the search's answer everywhere:
@@ -63,6 +66,65 @@ void markEven(Axis& a) {
     a.even = true;
 }
 
+// The four axes of a grid whose layers share even axes, located together: C, M in one pair
+// of lanes, Y, K in the other. Each lane gives what upperIndex gives for its axis.
+struct EvenAxes {
+    __m128d origin[2], scale[2], top[2];
+    __m128i last;                                      // n - 1 per axis
+    std::array<std::array<double, kMaxEntries>, 4> b;  // each axis's breakpoints, in a row
+
+    void set(const std::array<const Axis*, 4>& axes) {
+        double o[4], sc[4], t[4];
+        alignas(16) std::int32_t l[4];
+        for (int a = 0; a < 4; ++a) {
+            const Axis& axis = *axes[a];
+            o[a] = axis.origin, sc[a] = axis.scale, t[a] = axis.n - 2, l[a] = axis.n - 1;
+            for (int i = 0; i < axis.n; ++i)
+                b[a][i] = axis.at(i);
+        }
+        for (int h = 0; h < 2; ++h) {
+            origin[h] = _mm_loadu_pd(o + 2 * h);
+            scale[h] = _mm_loadu_pd(sc + 2 * h);
+            top[h] = _mm_loadu_pd(t + 2 * h);
+        }
+        last = _mm_load_si128(reinterpret_cast<const __m128i*>(l));
+    }
+
+    // The guesses (see Axis::guess; MINPD takes the bound for NaN), then the corrections
+    // from the two breakpoints around each.
+    [[gnu::always_inline]] std::array<int, 4> upper(const ColorRecord& p) const {
+        __m128d v[2];
+        __m128i guess[2];
+        for (int h = 0; h < 2; ++h) {
+            v[h] = _mm_loadu_pd(p.v + 2 * h);
+            const __m128d q = _mm_mul_pd(_mm_sub_pd(v[h], origin[h]), scale[h]);
+            guess[h] = _mm_cvttpd_epi32(_mm_max_pd(_mm_min_pd(q, top[h]), _mm_setzero_pd()));
+        }
+        const __m128i one = _mm_set1_epi32(1);
+        const __m128i i = _mm_add_epi32(_mm_unpacklo_epi64(guess[0], guess[1]), one);
+        alignas(16) std::array<int, 4> at;
+        _mm_store_si128(reinterpret_cast<__m128i*>(at.data()), i);
+        __m128d around[4];  // b[i - 1], b[i]
+        for (int a = 0; a < 4; ++a)
+            around[a] = _mm_loadu_pd(&b[a][at[a] - 1]);
+        __m128d below[2], above[2];
+        for (int h = 0; h < 2; ++h) {
+            below[h] = _mm_cmplt_pd(v[h], _mm_unpacklo_pd(around[2 * h], around[2 * h + 1]));
+            above[h] = _mm_cmpnlt_pd(v[h], _mm_unpackhi_pd(around[2 * h], around[2 * h + 1]));
+        }
+        // The 64-bit masks as 32-bit ones, each -1 where set.
+        auto narrow = [](__m128d lo, __m128d hi) {
+            return _mm_castps_si128(
+                _mm_shuffle_ps(_mm_castpd_ps(lo), _mm_castpd_ps(hi), _MM_SHUFFLE(2, 0, 2, 0)));
+        };
+        const __m128i down = _mm_and_si128(narrow(below[0], below[1]), _mm_cmpgt_epi32(i, one));
+        const __m128i up = _mm_and_si128(narrow(above[0], above[1]), _mm_cmplt_epi32(i, last));
+        _mm_store_si128(reinterpret_cast<__m128i*>(at.data()),
+                        _mm_sub_epi32(_mm_add_epi32(i, down), up));
+        return at;
+    }
+};
+
 struct Layer {
     std::array<Axis, 3> axes;  // C, M, Y
     std::size_t base = 0;      // global index of the layer's first node
@@ -74,6 +136,8 @@ struct Grid {
     const ColorRecord* positions = nullptr;
     const ColorRecord* values = nullptr;
     bool sameLayers = false;  // every layer has the first one's breakpoints
+    bool evenShared = false;  // and all their axes, K's too, are even
+    EvenAxes evenAxes;        // set when evenShared
 };
 
 bool sameBreakpoints(const Axis& a, const Axis& b) {
@@ -97,13 +161,16 @@ void checkAxes(Grid& g, std::uint32_t count) {
             g.sameLayers =
                 g.sameLayers && sameBreakpoints(g.layers[j].axes[a], g.layers[0].axes[a]);
         }
+    const auto& axes = g.layers[0].axes;
+    g.evenShared = g.sameLayers && g.k.even &&
+                   std::all_of(axes.begin(), axes.end(), [](const Axis& a) { return a.even; });
+    if (g.evenShared) g.evenAxes.set({&axes[0], &axes[1], &axes[2], &g.k});
 }
 
 // The cell of a point: its K interval and the upper indices on each axis of both layers.
 struct CellKey {
     int j = -1;
     int i[2][3] = {};
-    bool operator==(const CellKey&) const = default;
 };
 
 [[gnu::always_inline]] inline CellKey locate(const Grid& g, const ColorRecord& p) {
@@ -146,7 +213,7 @@ struct CellNodes {
     const double* position(int node) const { return cube[node / 8].position(node % 8); }
 };
 
-CellNodes nodesOf(const Grid& g, const CellKey& key) {
+[[gnu::always_inline]] inline CellNodes nodesOf(const Grid& g, const CellKey& key) {
     CellNodes nodes{};
     for (int l = 0; l < 2; ++l) {
         const Layer& layer = g.layers[key.j + l];
@@ -160,6 +227,20 @@ CellNodes nodesOf(const Grid& g, const CellKey& key) {
     return nodes;
 }
 
+// The cell of a point, from its position on the axes.
+[[gnu::always_inline]] inline CellNodes cellOf(const Grid& g, const ColorRecord& p) {
+    if (!g.evenShared) return nodesOf(g, locate(g, p));
+    // Every layer has n^3 nodes.
+    const std::array<int, 4> i = g.evenAxes.upper(p);
+    const auto n = static_cast<std::size_t>(g.layers[0].axes[0].n);
+    const std::size_t nn = n * n;
+    auto lower = [](int upper) { return static_cast<std::size_t>(upper - 1); };
+    const std::size_t first = ((lower(i[3]) * n + lower(i[0])) * n + lower(i[1])) * n + lower(i[2]);
+    const std::size_t next = first + nn * n;
+    return {{{g.positions + first, g.values + first, n, nn},
+             {g.positions + next, g.values + next, n, nn}}};
+}
+
 void buildCell(const CellNodes& nodes, GridNode* cell) {
     for (int node = 0; node < 16; ++node) {
         const LatticeCube& cube = nodes.cube[node / 8];
@@ -168,14 +249,17 @@ void buildCell(const CellNodes& nodes, GridNode* cell) {
 }
 
 // One point in its cell without building the cell: the kernels' arithmetic on the nodes
-// where they lie.
-ColorRecord cellPoint(CellScheme scheme, const CellNodes& nodes, const ColorRecord& p) {
+// where they lie, the components in lanes of type V.
+template <typename V>
+[[gnu::always_inline]] inline ColorRecord cellPoint(CellScheme scheme, const CellNodes& nodes,
+                                                    const ColorRecord& p) {
     const double w0 = nodes.position(0)[3], w8 = nodes.position(8)[3];
     ColorRecord out{};
     if (scheme == CellScheme::Linear)
-        grid::cellPoint<CellScheme::Linear, 3>(nodes.cube[0], nodes.cube[1], w0, w8, p, out.v);
+        grid::cellPoint<CellScheme::Linear, 3, V>(nodes.cube[0], nodes.cube[1], w0, w8, p, out.v);
     else
-        grid::cellPoint<CellScheme::Tetrahedral, 3>(nodes.cube[0], nodes.cube[1], w0, w8, p, out.v);
+        grid::cellPoint<CellScheme::Tetrahedral, 3, V>(nodes.cube[0], nodes.cube[1], w0, w8, p,
+                                                       out.v);
     return out;
 }
 
@@ -218,44 +302,80 @@ bool perAxisGrid(Grid& g, const GridDescriptor* kLevels, const GridDescriptor2* 
     return setUp(g, *kLevels);
 }
 
-// Interpolates each point in its cell. Consecutive points of one cell share the cell's
-// nodes and go to the kernel together; a point alone in its cell is interpolated where the
-// nodes lie, with the same arithmetic. `warp` may move a point inside its cell: it is told
-// of each new cell (onCell) and then maps the points.
+bool operator==(const CellNodes& a, const CellNodes& b) {
+    return a.cube[0].pos == b.cube[0].pos && a.cube[1].pos == b.cube[1].pos;
+}
+
+// Points located ahead of their interpolation: the loads of a batch's cells then start
+// together instead of each waiting for the previous point's arithmetic.
+constexpr std::size_t kAhead = 32;
+static_assert(kAhead <= kBlock);
+
+template <typename Warp>
+struct LookUpJob {
+    const Grid& g;
+    CellScheme scheme;
+    std::span<const ColorRecord> cmyk;
+    ColorRecord* lab;
+    Warp& warp;
+    Isa isa;  // for the kernels
+};
+
+// Interpolates each point in its cell. Consecutive points of one cell in a batch share the
+// cell's nodes and go to the kernel together; a point alone in its cell is interpolated
+// where the nodes lie, with the same arithmetic in lanes of type V. `warp` may move a point inside
+// its cell: it is told of each new cell (onCell) and then maps the points.
+template <typename V, typename Warp>
+[[gnu::always_inline]] inline void lookUpLoop(const LookUpJob<Warp>& job) {
+    const Grid& g = job.g;
+    CellNodes ahead[kAhead];
+    GridNode cell[16];
+    CellNodes built{};  // the cell in `cell`
+    ColorRecord run[kAhead];
+    for (std::size_t start = 0; start < job.cmyk.size(); start += kAhead) {
+        const std::size_t size = std::min(kAhead, job.cmyk.size() - start);
+        const ColorRecord* p = job.cmyk.data() + start;
+        ColorRecord* out = job.lab + start;
+        for (std::size_t i = 0; i < size; ++i)
+            ahead[i] = cellOf(g, p[i]);
+        for (std::size_t i = 0, end; i < size; i = end) {
+            const CellNodes& nodes = ahead[i];
+            job.warp.onCell(nodes);
+            for (end = i + 1; end < size && ahead[end] == nodes;)
+                ++end;
+            if (end == i + 1) {
+                out[i] = cellPoint<V>(job.scheme, nodes, job.warp(p[i]));
+                continue;
+            }
+            for (std::size_t k = i; k < end; ++k)
+                run[k - i] = job.warp(p[k]);
+            if (!(built == nodes)) buildCell(nodes, cell);
+            built = nodes;
+            interpolateCell(job.scheme, 4, 3, cell, {run, end - i}, out + i, job.isa);
+        }
+    }
+}
+
+// One build for AVX, whose lanes fill a register, and one for the rest; they give the
+// same bits.
+template <typename Warp>
+[[gnu::target("avx2")]] void lookUpOnAvx2(const LookUpJob<Warp>& job) {
+    lookUpLoop<grid::Wide>(job);
+}
+
+template <typename Warp>
+void lookUpOnBaseline(const LookUpJob<Warp>& job) {
+    lookUpLoop<grid::Lanes>(job);
+}
+
 template <typename Warp>
 void lookUp(const Grid& g, CellScheme scheme, std::span<const ColorRecord> cmyk, ColorRecord* lab,
-            Warp& warp) {
-    GridNode cell[16];
-    bool built = false;
-    CellNodes nodes{};
-    CellKey current;
-    ColorRecord run[kBlock];
-    std::size_t runStart = 0, runLength = 0;
-    auto flush = [&] {
-        if (runLength == 1) {
-            lab[runStart] = cellPoint(scheme, nodes, run[0]);
-        } else if (runLength > 1) {
-            if (!built) buildCell(nodes, cell);
-            built = true;
-            interpolateCell(scheme, 4, 3, cell, {run, runLength}, lab + runStart);
-        }
-        runLength = 0;
-    };
-    for (std::size_t i = 0; i < cmyk.size(); ++i) {
-        const CellKey key = locate(g, cmyk[i]);
-        if (!(key == current)) {
-            flush();
-            current = key;
-            nodes = nodesOf(g, current);
-            built = false;
-            warp.onCell(nodes);
-        } else if (runLength == kBlock) {
-            flush();
-        }
-        if (runLength == 0) runStart = i;
-        run[runLength++] = warp(cmyk[i]);
-    }
-    flush();
+            Warp& warp, Isa isa) {
+    const LookUpJob<Warp> job{g, scheme, cmyk, lab, warp, isa};
+    if (isa == Isa::Baseline)
+        lookUpOnBaseline(job);
+    else
+        lookUpOnAvx2(job);
 }
 
 struct NoWarp {
@@ -321,7 +441,7 @@ bool pointersOk(const void* a, const void* b, const void* c, const void* d, cons
 template <typename Warp>
 bool sharedLookUp(CellScheme scheme, const GridDescriptor* desc, const ColorRecord* positions,
                   const ColorRecord* values, const ColorRecord* cmyk, uint32_t count,
-                  ColorRecord* lab, Warp& warp) {
+                  ColorRecord* lab, Warp& warp, Isa isa = hostIsa()) {
     if (count == 0) return true;
     if (!pointersOk(desc, positions, values, cmyk, lab)) return false;
     Grid g;
@@ -329,7 +449,7 @@ bool sharedLookUp(CellScheme scheme, const GridDescriptor* desc, const ColorReco
     g.positions = positions;
     g.values = values;
     checkAxes(g, count);
-    lookUp(g, scheme, {cmyk, count}, lab, warp);
+    lookUp(g, scheme, {cmyk, count}, lab, warp, isa);
     return true;
 }
 
@@ -364,10 +484,16 @@ int32_t controlLookUp(CellScheme scheme, const GridDescriptor* desc, const Color
 }  // namespace
 
 bool gridLabs(CellScheme scheme, const GridDescriptor* desc, const ColorRecord* positions,
-              const ColorRecord* values, std::span<const ColorRecord> cmyk, ColorRecord* lab) {
+              const ColorRecord* values, std::span<const ColorRecord> cmyk, ColorRecord* lab,
+              Isa isa) {
     NoWarp none;
     return sharedLookUp(scheme, desc, positions, values, cmyk.data(),
-                        static_cast<uint32_t>(cmyk.size()), lab, none);
+                        static_cast<uint32_t>(cmyk.size()), lab, none, isa);
+}
+
+bool gridLabs(CellScheme scheme, const GridDescriptor* desc, const ColorRecord* positions,
+              const ColorRecord* values, std::span<const ColorRecord> cmyk, ColorRecord* lab) {
+    return gridLabs(scheme, desc, positions, values, cmyk, lab, hostIsa());
 }
 
 void pickByDifference(std::span<const double> d, const ColorRecord* candidates, std::int32_t n,
@@ -509,7 +635,7 @@ int32_t QelColor_ExtractLabsFromCMYKGridData2(const GridDescriptor* kLevels,
     g.values = values;
     checkAxes(g, count);
     NoWarp none;
-    lookUp(g, CellScheme::Tetrahedral, {cmyk, count}, lab, none);
+    lookUp(g, CellScheme::Tetrahedral, {cmyk, count}, lab, none, hostIsa());
     return 0;
 }
 int32_t QelColor_ExtractLabFromCMYKGridData2(const GridDescriptor* kLevels,

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "chromel/grid_interp.h"
+#include "chromel/isa.h"
 #include "chromel32.h"
 
 namespace chromel {
@@ -15,6 +16,11 @@ namespace chromel {
 // breakpoints in a layer, a count above 256) or a pointer is null.
 bool gridLabs(CellScheme scheme, const GridDescriptor* desc, const ColorRecord* positions,
               const ColorRecord* values, std::span<const ColorRecord> cmyk, ColorRecord* lab);
+// The same on the build for `isa`, which the CPU must support; the form above runs
+// hostIsa()'s. All builds give the same bits.
+bool gridLabs(CellScheme scheme, const GridDescriptor* desc, const ColorRecord* positions,
+              const ColorRecord* values, std::span<const ColorRecord> cmyk, ColorRecord* lab,
+              Isa isa);
 
 // The weighted mean of the n candidates of smallest difference, components limited to
 // 0-255; `dims` is 3 or 4. n is limited to 1 ... differences.size().

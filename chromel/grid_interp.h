@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <type_traits>
 
 #include "chromel/block_loops.h"
 #include "chromel/isa.h"
@@ -323,27 +324,49 @@ struct Lanes {
     return {w * x.a, w * x.b};
 }
 
-[[gnu::always_inline]] inline Lanes lanesOf(const double* v) {
-    Lanes l;
-    std::memcpy(&l.a, v, sizeof l.a);
-    std::memcpy(&l.b, v + 2, sizeof l.b);
-    return l;
+// The same four lanes as one 32-byte vector, for builds with AVX: kept in locals and passed
+// by reference only, so that no function's ABI depends on the build.
+using Wide = double __attribute__((vector_size(32)));
+
+// The weighted sum of a cube's value records (Nodes::record(i): node i's four components)
+// as lanes of type V, Lanes or Wide. Lanes sum their terms as values; Wide ones stay in
+// locals, which no lambda returns.
+template <typename V, typename Nodes>
+[[gnu::always_inline]] inline void weighted(const Nodes& c, const double* w, V& sum) {
+    if constexpr (std::is_same_v<V, Lanes>) {
+        sum = weightedSum([&](int j) {
+            Lanes t;
+            std::memcpy(&t.a, c.record(j), sizeof t.a);
+            std::memcpy(&t.b, c.record(j) + 2, sizeof t.b);
+            return w[j] * t;
+        });
+    } else {
+        auto term = [&](int j, V& t) __attribute__((always_inline)) {
+            std::memcpy(&t, c.record(j), sizeof t);
+            t = w[j] * t;
+        };
+        V t0, t1, t2, t3, t4, t5, t6, t7;
+        term(0, t0), term(1, t1), term(2, t2), term(3, t3);
+        term(4, t4), term(5, t5), term(6, t6), term(7, t7);
+        sum = ((t0 + t1) + (t2 + t3)) + ((t4 + t5) + (t6 + t7));
+    }
 }
 
-// The weighted sum of a cube's value records (Nodes::record(i): node i's four components).
-template <typename Nodes>
-[[gnu::always_inline]] inline Lanes weighted(const Nodes& c, const Tetrahedron& t) {
+template <typename V, typename Nodes>
+[[gnu::always_inline]] inline void weighted(const Nodes& c, const Tetrahedron& t, V& sum) {
     // Without a mirror every index is a constant.
-    const int o = t.o;
-    return o == 0 ? weightedSum([&](int j) { return t.w[j] * lanesOf(c.record(j)); })
-                  : weightedSum([&](int j) { return t.w[j ^ o] * lanesOf(c.record(j)); });
+    if (t.o == 0) return weighted(c, t.w, sum);
+    double w[8];
+    for (int j = 0; j < 8; ++j)
+        w[j] = t.w[j ^ t.o];
+    weighted(c, w, sum);
 }
 
 // A point of a 4D cell by the block kernels' arithmetic, term for term, so that a point
 // gives the same bits alone as in a block: both cubes (Nodes reads as linearChain's do, the
 // lower at w0 along the fourth axis, the upper at w8) at the point's x, y, z, then along w
-// between them. Writes Out components.
-template <CellScheme Scheme, int Out, typename Nodes>
+// between them, the components in lanes of type V. Writes Out components.
+template <CellScheme Scheme, int Out, typename V, typename Nodes>
 [[gnu::always_inline]] inline void cellPoint(const Nodes& lower, const Nodes& upper, double w0,
                                              double w8, const ColorRecord& p, double* out) {
     const double px = p.v[0], py = p.v[1], pz = p.v[2];
@@ -356,11 +379,13 @@ template <CellScheme Scheme, int Out, typename Nodes>
             out[k] = (1.0 - t) * lo[k] + t * hi[k];
     } else {
         const Tetrahedron inLower = tetrahedronOf(lower, px, py, pz);
-        const Lanes lo = weighted(lower, inLower);
-        const Lanes hi = sameEdges(lower, upper, inLower.o)
-                             ? weighted(upper, inLower)
-                             : weighted(upper, tetrahedronOf(upper, px, py, pz));
-        const Lanes r = (1.0 - t) * lo + t * hi;
+        V lo, hi;
+        weighted(lower, inLower, lo);
+        if (sameEdges(lower, upper, inLower.o))
+            weighted(upper, inLower, hi);
+        else
+            weighted(upper, tetrahedronOf(upper, px, py, pz), hi);
+        const V r = (1.0 - t) * lo + t * hi;
         for (int k = 0; k < Out; ++k)
             out[k] = r[k];
     }

@@ -1,4 +1,4 @@
-// Every instruction-set build of the RGB, device-colour and cell conversions gives the
+// Every instruction-set build of the RGB, device-colour, cell and grid conversions gives the
 // baseline build's bits.
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "chromel/cmyk_grid_lab.h"
 #include "chromel/grid_interp.h"
 #include "chromel/isa.h"
 #include "chromel/rgb_cmyk.h"
@@ -111,6 +112,36 @@ std::vector<std::pair<std::string, Conversion>> conversions() {
                             chromel::interpolateCell(scheme, inDims, outDims, nodes.data(), in,
                                                      out.data(), isa);
                         });
+    }
+    // CMYK grids of 5 K levels by 5^3 nodes, breakpoints even and uneven, nodes moved off
+    // the lattice.
+    for (const bool even : {true, false}) {
+        std::vector<GridDescriptor> desc(6);
+        std::vector<ColorRecord> positions, values;
+        desc[0].count = 5;
+        for (int j = 0; j < 5; ++j) {
+            const double at = even ? 63.75 * j : 255.0 * (j * j) / 16;
+            for (GridDescriptor& d : desc)
+                d.values[j] = at;
+            desc[1 + j].count = 5;
+        }
+        for (int k = 0; k < 5; ++k)
+            for (int c = 0; c < 5; ++c)
+                for (int m = 0; m < 5; ++m)
+                    for (int y = 0; y < 5; ++y) {
+                        const double* b = desc[1].values;
+                        positions.push_back(
+                            {{b[c] + jitter(rng), b[m] + jitter(rng), b[y], b[k] + jitter(rng)}});
+                        values.push_back(
+                            {{100 * jitter(rng) + 50, 300 * jitter(rng), 300 * jitter(rng), 0.0}});
+                    }
+        for (const auto scheme : {chromel::CellScheme::Tetrahedral, chromel::CellScheme::Linear})
+            all.emplace_back(std::string(even ? "even" : "uneven") + " grid " +
+                                 std::to_string(static_cast<int>(scheme)),
+                             [=](const Colours& in, Colours& out, Isa isa) {
+                                 chromel::gridLabs(scheme, desc.data(), positions.data(),
+                                                   values.data(), in, out.data(), isa);
+                             });
     }
     return all;
 }
