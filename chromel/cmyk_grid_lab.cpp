@@ -23,13 +23,18 @@ namespace {
 constexpr int kMaxEntries = 256;
 
 // Breakpoints of one axis, every `stride` doubles. An evenly spaced axis may also carry
-// the map from a value to its interval's index, exact to within one (see markEven).
+// the map from a value to its interval's index, exact to within one (see markEven). No
+// member initialisers: a grid's 256 layers are left unwritten until used.
 struct Axis {
-    const double* b = nullptr;
-    std::size_t stride = 1;
-    int n = 0;
-    bool even = false;
-    double origin = 0.0, scale = 0.0;
+    const double* b;
+    std::size_t stride;
+    int n;
+    bool even;
+    double origin, scale;
+
+    static Axis over(const double* b, std::size_t stride, int n) {
+        return {b, stride, n, false, 0.0, 0.0};
+    }
 
     double at(int i) const { return b[static_cast<std::size_t>(i) * stride]; }
     // 1 + the interval index by arithmetic, within 1 ... n - 1; NaN gives n - 1.
@@ -127,7 +132,7 @@ struct EvenAxes {
 
 struct Layer {
     std::array<Axis, 3> axes;  // C, M, Y
-    std::size_t base = 0;      // global index of the layer's first node
+    std::size_t base;          // global index of the layer's first node
 };
 
 struct Grid {
@@ -155,12 +160,14 @@ void checkAxes(Grid& g, std::uint32_t count) {
     if (count < kCheckedCount) return;
     markEven(g.k);
     g.sameLayers = true;
-    for (int j = 0; j < g.k.n; ++j)
-        for (int a = 0; a < 3; ++a) {
-            markEven(g.layers[j].axes[a]);
+    for (int j = 1; j < g.k.n && g.sameLayers; ++j)
+        for (int a = 0; a < 3; ++a)
             g.sameLayers =
                 g.sameLayers && sameBreakpoints(g.layers[j].axes[a], g.layers[0].axes[a]);
-        }
+    // Shared layers are located on the first one's axes.
+    for (int j = 0; j < (g.sameLayers ? 1 : g.k.n); ++j)
+        for (Axis& a : g.layers[j].axes)
+            markEven(a);
     const auto& axes = g.layers[0].axes;
     g.evenShared = g.sameLayers && g.k.even &&
                    std::all_of(axes.begin(), axes.end(), [](const Axis& a) { return a.even; });
@@ -270,7 +277,7 @@ bool validCount(std::int32_t n) {
 // Reads the K levels and sets each layer's node offset. False when a count is out of range.
 bool setUp(Grid& g, const GridDescriptor& kLevels) {
     if (!validCount(kLevels.count)) return false;
-    g.k = {kLevels.values, 1, kLevels.count};
+    g.k = Axis::over(kLevels.values, 1, kLevels.count);
     std::size_t base = 0;
     for (int j = 0; j < kLevels.count; ++j) {
         Layer& layer = g.layers[j];
@@ -287,7 +294,7 @@ bool sharedGrid(Grid& g, const GridDescriptor* desc) {
     for (int j = 0; j < desc[0].count; ++j) {
         const GridDescriptor& e = desc[1 + j];
         for (Axis& a : g.layers[j].axes)
-            a = {e.values, 1, e.count};
+            a = Axis::over(e.values, 1, e.count);
     }
     return setUp(g, desc[0]);
 }
@@ -297,7 +304,7 @@ bool perAxisGrid(Grid& g, const GridDescriptor* kLevels, const GridDescriptor2* 
     for (int j = 0; j < kLevels->count; ++j) {
         const GridDescriptor2& e = layers[j];
         for (int a = 0; a < 3; ++a)
-            g.layers[j].axes[a] = {&e.breakpoints[0].v[a], 4, e.count};
+            g.layers[j].axes[a] = Axis::over(&e.breakpoints[0].v[a], 4, e.count);
     }
     return setUp(g, *kLevels);
 }
@@ -310,6 +317,8 @@ bool operator==(const CellNodes& a, const CellNodes& b) {
 // together instead of each waiting for the previous point's arithmetic.
 constexpr std::size_t kAhead = 32;
 static_assert(kAhead <= kBlock);
+// Runs shorter than this go point by point: the cell kernel's set-up would cost more.
+constexpr std::size_t kShortRun = 16;
 
 template <typename Warp>
 struct LookUpJob {
@@ -343,8 +352,9 @@ template <typename V, typename Warp>
             job.warp.onCell(nodes);
             for (end = i + 1; end < size && ahead[end] == nodes;)
                 ++end;
-            if (end == i + 1) {
-                out[i] = cellPoint<V>(job.scheme, nodes, job.warp(p[i]));
+            if (end - i < kShortRun) {
+                for (std::size_t k = i; k < end; ++k)
+                    out[k] = cellPoint<V>(job.scheme, nodes, job.warp(p[k]));
                 continue;
             }
             for (std::size_t k = i; k < end; ++k)

@@ -387,7 +387,7 @@ int32_t searchMethod(const KControlParams& p, const BlackCurve& curve,
     const QelDeltaEFunc deltaE = p.deltaE != nullptr ? p.deltaE : QelColor_DefaultDeltaEFunc;
     const double inkLimit = 255.0 * p.inkLimitRatio;
     constexpr std::size_t kPer = kCandidates + 1;  // the input, then its candidates
-    constexpr std::size_t kChunk = 32;
+    constexpr std::size_t kChunk = 64;
     ColorRecord local[kChunk], probes[kChunk * kPer], labs[kChunk * kPer];
     double x[kChunk], kNew[kChunk], d[kCandidates];
     for (std::size_t base = 0; base < in.size(); base += kChunk) {
