@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "builds_main.h"
 #include "chromel/block_loops.h"
 #include "chromel/cie.h"
 #include "chromel/isa.h"
@@ -295,14 +296,7 @@ BENCHMARK(DeltaE94_chromel32)->Unit(benchmark::kMillisecond);
 BENCHMARK(DeltaE94_lcms2)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    for (const chromel::Isa isa :
-         {chromel::Isa::Avx512, chromel::Isa::Avx2, chromel::Isa::Baseline})
-        if (chromel::isaSupported(isa)) registerBuilds(isa);
-    SummaryReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printSummary();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runWithBuilds<SummaryReporter>(
+        argc, argv, {chromel::Isa::Avx512, chromel::Isa::Avx2, chromel::Isa::Baseline},
+        registerBuilds);
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "builds_main.h"
 #include "chromel/cmyk_grid_lab.h"
 #include "chromel/isa.h"
 #include "chromel32.h"
@@ -227,13 +228,6 @@ BENCHMARK(ToneCurves_lcms2)->Unit(benchmark::kMillisecond);
 BENCHMARK(Preparation_chromel32)->Arg(17)->Arg(256)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    for (const chromel::Isa isa : {chromel::Isa::Avx2, chromel::Isa::Baseline})
-        if (chromel::isaSupported(isa)) registerBuilds(isa);
-    SummaryReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printSummary();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runWithBuilds<SummaryReporter>(
+        argc, argv, {chromel::Isa::Avx2, chromel::Isa::Baseline}, registerBuilds);
 }

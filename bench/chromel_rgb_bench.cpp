@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "builds_main.h"
 #include "chromel/grid_interp.h"
 #include "chromel/isa.h"
 #include "chromel/rgb_cmyk.h"
@@ -248,14 +249,7 @@ BENCHMARK(Cell3D4D_chromel32)->Unit(benchmark::kMillisecond);
 BENCHMARK(Separation_chromel32)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    for (const chromel::Isa isa :
-         {chromel::Isa::Avx512, chromel::Isa::Avx2, chromel::Isa::Baseline})
-        if (chromel::isaSupported(isa)) registerBuilds(isa);
-    SummaryReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printSummary();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runWithBuilds<SummaryReporter>(
+        argc, argv, {chromel::Isa::Avx512, chromel::Isa::Avx2, chromel::Isa::Baseline},
+        registerBuilds);
 }
