@@ -103,6 +103,10 @@ using DeltaE94Function = double (*)(const ColorRecord* reference, const ColorRec
 DeltaEabFunction deltaEabBuild(Isa isa);
 DeltaE94Function deltaE94Build(Isa isa);
 
+// QelColor_DefaultDeltaEFunc(&reference, &samples[i]) into out[i], with the same bits.
+void defaultDifferences(const ColorRecord& reference, std::span<const ColorRecord> samples,
+                        double* out);
+
 }  // namespace chromel
 
 #endif  // CHROMEL_CIE_H

@@ -1,5 +1,7 @@
 // Colour differences between two Lab colours: Euclidean, lightness-chroma-hue and CIE 1994.
 #include <cmath>
+#include <cstddef>
+#include <span>
 
 #include "chromel/cie.h"
 
@@ -127,6 +129,14 @@ DeltaEabFunction deltaEabBuild(Isa isa) {
 
 DeltaE94Function deltaE94Build(Isa isa) {
     return build<e94Limited, Pair, Pair, std::int32_t>(isa);
+}
+
+// One call for a reference's many differences: no call per difference, and the reference's
+// lightness and chroma are worked out once.
+void defaultDifferences(const ColorRecord& reference, std::span<const ColorRecord> samples,
+                        double* out) {
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        out[i] = deltaE94Pow2(reference, samples[i], 1, Limit::Clamp);
 }
 
 }  // namespace chromel

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "chromel/abi_guard.h"
+#include "chromel/cie.h"
 #include "chromel/cmyk_grid_lab.h"
 #include "chromel/curve_interp.h"
 #include "chromel/vector_math.h"
@@ -384,7 +385,6 @@ int32_t searchMethod(const KControlParams& p, const BlackCurve& curve,
                      std::span<const ColorRecord> in, ColorRecord* out) {
     if (p.gridDescriptor == nullptr || p.gridPositions == nullptr || p.gridValues == nullptr)
         return kFailed;
-    const QelDeltaEFunc deltaE = p.deltaE != nullptr ? p.deltaE : QelColor_DefaultDeltaEFunc;
     const double inkLimit = 255.0 * p.inkLimitRatio;
     constexpr std::size_t kPer = kCandidates + 1;  // the input, then its candidates
     constexpr std::size_t kChunk = 64;
@@ -418,8 +418,11 @@ int32_t searchMethod(const KControlParams& p, const BlackCurve& curve,
                 continue;
             }
             const ColorRecord* lab = labs + i * kPer;
-            for (std::size_t j = 0; j < kCandidates; ++j)
-                d[j] = deltaE(&lab[0], &lab[j + 1]);
+            if (p.deltaE == nullptr)
+                defaultDifferences(lab[0], {lab + 1, kCandidates}, d);
+            else
+                for (std::size_t j = 0; j < kCandidates; ++j)
+                    d[j] = p.deltaE(&lab[0], &lab[j + 1]);
             pickByDifference(d, probes + i * kPer + 1, kCandidates, 4, &o);
             o.v[3] = kNew[i];
         }
