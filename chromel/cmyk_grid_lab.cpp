@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <ranges>
 #include <span>
 #include <vector>
 
@@ -142,6 +144,7 @@ struct Grid {
     const ColorRecord* values = nullptr;
     bool sameLayers = false;  // every layer has the first one's breakpoints
     bool evenShared = false;  // and all their axes, K's too, are even
+    bool onAxes = false;      // and every node lies at its breakpoints
     EvenAxes evenAxes;        // set when evenShared
 };
 
@@ -149,6 +152,26 @@ bool sameBreakpoints(const Axis& a, const Axis& b) {
     if (a.n != b.n) return false;
     for (int i = 0; i < a.n; ++i)
         if (!(a.at(i) == b.at(i))) return false;
+    return true;
+}
+
+std::size_t nodeCount(const Grid& g) {
+    const auto n = static_cast<std::size_t>(g.layers[0].axes[0].n);
+    return static_cast<std::size_t>(g.k.n) * n * n * n;
+}
+
+// Whether every node of an even shared grid lies at its breakpoints, bit for bit.
+bool nodesOnAxes(const Grid& g) {
+    const auto& b = g.evenAxes.b;
+    const int n = g.layers[0].axes[0].n;
+    const ColorRecord* node = g.positions;
+    for (int k = 0; k < g.k.n; ++k)
+        for (int c = 0; c < n; ++c)
+            for (int m = 0; m < n; ++m)
+                for (int y = 0; y < n; ++y, ++node) {
+                    const double at[4] = {b[0][c], b[1][m], b[2][y], b[3][k]};
+                    if (std::memcmp(node->v, at, sizeof at) != 0) return false;
+                }
     return true;
 }
 
@@ -172,6 +195,7 @@ void checkAxes(Grid& g, std::uint32_t count) {
     g.evenShared = g.sameLayers && g.k.even &&
                    std::all_of(axes.begin(), axes.end(), [](const Axis& a) { return a.even; });
     if (g.evenShared) g.evenAxes.set({&axes[0], &axes[1], &axes[2], &g.k});
+    g.onAxes = g.evenShared && count >= nodeCount(g) && nodesOnAxes(g);
 }
 
 // The cell of a point: its K interval and the upper indices on each axis of both layers.
@@ -214,10 +238,25 @@ struct LatticeCube {
     [[gnu::always_inline]] const double* record(int i) const { return val[offset(i)].v; }
 };
 
-// A cell's two cubes, the lower layer's first.
+// A cell's two cubes, the lower layer's first. Located on even shared axes, a cell also
+// keeps its lower breakpoints' indices (C, M, Y, K).
 struct CellNodes {
     LatticeCube cube[2];
+    std::array<int, 4> lower;
     const double* position(int node) const { return cube[node / 8].position(node % 8); }
+};
+
+// A cube whose nodes lie at its axes' breakpoints, bit for bit: the positions are read from
+// the axes (x, y, z: the cube's lower breakpoint on each), the values where they lie.
+struct AxisCube {
+    const double *x0, *y0, *z0;
+    const LatticeCube& nodes;
+
+    [[gnu::always_inline]] double x(int i) const { return x0[(i >> 2) & 1]; }
+    [[gnu::always_inline]] double y(int i) const { return y0[(i >> 1) & 1]; }
+    [[gnu::always_inline]] double z(int i) const { return z0[i & 1]; }
+    [[gnu::always_inline]] double v(int k, int i) const { return nodes.v(k, i); }
+    [[gnu::always_inline]] const double* record(int i) const { return nodes.record(i); }
 };
 
 [[gnu::always_inline]] inline CellNodes nodesOf(const Grid& g, const CellKey& key) {
@@ -245,7 +284,26 @@ struct CellNodes {
     const std::size_t first = ((lower(i[3]) * n + lower(i[0])) * n + lower(i[1])) * n + lower(i[2]);
     const std::size_t next = first + nn * n;
     return {{{g.positions + first, g.values + first, n, nn},
-             {g.positions + next, g.values + next, n, nn}}};
+             {g.positions + next, g.values + next, n, nn}},
+            {i[0] - 1, i[1] - 1, i[2] - 1, i[3] - 1}};
+}
+
+// One point in a cell whose nodes lie at the axes' breakpoints: the same arithmetic on the
+// same numbers as cellPoint, without reading the positions.
+template <typename V>
+[[gnu::always_inline]] inline ColorRecord axisPoint(CellScheme scheme, const EvenAxes& axes,
+                                                    const CellNodes& nodes, const ColorRecord& p) {
+    const std::array<const double*, 4> at = {&axes.b[0][nodes.lower[0]], &axes.b[1][nodes.lower[1]],
+                                             &axes.b[2][nodes.lower[2]],
+                                             &axes.b[3][nodes.lower[3]]};
+    const AxisCube lower{at[0], at[1], at[2], nodes.cube[0]};
+    const AxisCube upper{at[0], at[1], at[2], nodes.cube[1]};
+    ColorRecord out{};
+    if (scheme == CellScheme::Linear)
+        grid::cellPoint<CellScheme::Linear, 3, V>(lower, upper, at[3][0], at[3][1], p, out.v);
+    else
+        grid::cellPoint<CellScheme::Tetrahedral, 3, V>(lower, upper, at[3][0], at[3][1], p, out.v);
+    return out;
 }
 
 void buildCell(const CellNodes& nodes, GridNode* cell) {
@@ -354,7 +412,8 @@ template <typename V, typename Warp>
                 ++end;
             if (end - i < kShortRun) {
                 for (std::size_t k = i; k < end; ++k)
-                    out[k] = cellPoint<V>(job.scheme, nodes, job.warp(p[k]));
+                    out[k] = g.onAxes ? axisPoint<V>(job.scheme, g.evenAxes, nodes, job.warp(p[k]))
+                                      : cellPoint<V>(job.scheme, nodes, job.warp(p[k]));
                 continue;
             }
             for (std::size_t k = i; k < end; ++k)
@@ -511,6 +570,20 @@ void pickByDifference(std::span<const double> d, const ColorRecord* candidates, 
     if (d.empty()) return;
     const std::size_t take =
         std::clamp<std::size_t>(n < 1 ? 1 : static_cast<std::size_t>(n), 1, d.size());
+    // The weighted mean of the chosen candidates, in their order.
+    auto weigh = [&](auto chosen) {
+        const bool exact = std::ranges::any_of(chosen, [&](std::size_t i) { return d[i] == 0.0; });
+        double sum[4] = {}, weights = 0.0;
+        for (const std::size_t i : chosen) {
+            const double w = exact ? (d[i] == 0.0 ? 1.0 : 0.0) : 1.0 / (d[i] * d[i] + 1.0);
+            for (int k = 0; k < 4; ++k)
+                sum[k] += w * candidates[i].v[k];
+            weights += w;
+        }
+        for (int k = 0; k < dims; ++k)
+            out->v[k] = std::clamp(sum[k] / weights, 0.0, 255.0);
+    };
+    if (take == d.size()) return weigh(std::views::iota(std::size_t{0}, take));
     // The usual few candidates need no allocation.
     std::array<std::size_t, 64> few;
     std::vector<std::size_t> many;
@@ -532,17 +605,7 @@ void pickByDifference(std::span<const double> d, const ColorRecord* candidates, 
             chosen[worst] = i;
             worst = largest();
         }
-    const bool exact =
-        std::any_of(chosen.begin(), chosen.end(), [&](std::size_t i) { return d[i] == 0.0; });
-    double sum[4] = {}, weights = 0.0;
-    for (const std::size_t i : chosen) {
-        const double w = exact ? (d[i] == 0.0 ? 1.0 : 0.0) : 1.0 / (d[i] * d[i] + 1.0);
-        for (int k = 0; k < dims; ++k)
-            sum[k] += w * candidates[i].v[k];
-        weights += w;
-    }
-    for (int k = 0; k < dims; ++k)
-        out->v[k] = std::clamp(sum[k] / weights, 0.0, 255.0);
+    weigh(chosen);
 }
 
 }  // namespace chromel

@@ -108,7 +108,8 @@ TEST(CmykGrid, BothSchemesReproduceAnAffinePrinterAndItsNodes) {
 }
 
 // Points alone in their cells take a path of their own, and many points search evenly
-// spaced axes by arithmetic: neither may change a bit of any result. Each point is looked up
+// spaced axes by arithmetic and may read the nodes' positions from the axes: none of this
+// may change a bit of any result. Each point is looked up
 // alone, among many in random order, and three times in a row (one cell's kernel).
 TEST(CmykGrid, APointGivesTheSameBitsAloneAmongOthersAndInARun) {
     Printer uneven;
@@ -127,8 +128,17 @@ TEST(CmykGrid, APointGivesTheSameBitsAloneAmongOthersAndInARun) {
     Printer nudged = even;  // one layer's axis off by an ulp: not shared, but still even
     nudged.breaks[5][3] = std::nextafter(nudged.breaks[5][3], 0.0);
     nudged.build();
+    // Few enough nodes for a call to check that they lie at their breakpoints.
+    Printer coarse;
+    coarse.kLevels = {0.0, 127.5, 255.0};
+    coarse.breaks.assign(3, {0.0, 127.5, 255.0});
+    coarse.bump = {0.0, 5.0, 0.0};
+    coarse.build();
+    Printer moved = coarse;  // one node off its breakpoints
+    moved.build();
+    moved.positions[13].v[1] = std::nextafter(moved.positions[13].v[1], 0.0);
 
-    for (const Printer* pr : {&uneven, &even, &nudged}) {
+    for (const Printer* pr : {&uneven, &even, &nudged, &coarse, &moved}) {
         auto pts = randomCMYK(400, -20.0, 275.0, 11);
         for (const double b : pr->breaks[1])
             for (const double v : {b, std::nextafter(b, -1e9), std::nextafter(b, 1e9)})
