@@ -1,9 +1,11 @@
 // Colour differences between two Lab colours: Euclidean, lightness-chroma-hue and CIE 1994.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <span>
 
 #include "chromel/cie.h"
+#include "chromel/isa_dispatch.h"
 
 namespace chromel {
 namespace {
@@ -131,12 +133,39 @@ DeltaE94Function deltaE94Build(Isa isa) {
     return build<e94Limited, Pair, Pair, std::int32_t>(isa);
 }
 
-// One call for a reference's many differences: no call per difference, and the reference's
-// lightness and chroma are worked out once.
+namespace {
+
+// The samples in rows, at most kRow at a time, so that the difference loop vectorises.
+constexpr std::size_t kRow = 16;
+
+struct Differences {
+    const ColorRecord& reference;
+    std::span<const ColorRecord> samples;
+    double* out;
+};
+
+[[gnu::always_inline]] inline void differencesLoop(const Differences& job) {
+    for (std::size_t start = 0; start < job.samples.size(); start += kRow) {
+        const std::size_t n = std::min(kRow, job.samples.size() - start);
+        double l[kRow], a[kRow], b[kRow], d[kRow];
+        for (std::size_t i = 0; i < n; ++i) {
+            const ColorRecord& s = job.samples[start + i];
+            l[i] = s.v[0], a[i] = s.v[1], b[i] = s.v[2];
+        }
+        for (std::size_t i = 0; i < n; ++i)
+            d[i] =
+                deltaE94Pow2(job.reference, ColorRecord{{l[i], a[i], b[i], 0.0}}, 1, Limit::Clamp);
+        std::copy_n(d, n, job.out + start);
+    }
+}
+
+}  // namespace
+
+// One call for a reference's many differences: no call per difference, the reference's
+// lightness and chroma worked out once, and the samples taken side by side.
 void defaultDifferences(const ColorRecord& reference, std::span<const ColorRecord> samples,
                         double* out) {
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        out[i] = deltaE94Pow2(reference, samples[i], 1, Limit::Clamp);
+    isa::run<Differences, differencesLoop>(hostIsa(), {reference, samples, out});
 }
 
 }  // namespace chromel

@@ -387,20 +387,22 @@ int32_t searchMethod(const KControlParams& p, const BlackCurve& curve,
         return kFailed;
     const double inkLimit = 255.0 * p.inkLimitRatio;
     constexpr std::size_t kPer = kCandidates + 1;  // the input, then its candidates
-    constexpr std::size_t kChunk = 64;
-    ColorRecord local[kChunk], probes[kChunk * kPer], labs[kChunk * kPer];
-    double x[kChunk], kNew[kChunk], d[kCandidates];
-    for (std::size_t base = 0; base < in.size(); base += kChunk) {
-        const std::size_t n = std::min(kChunk, in.size() - base);
-        std::memcpy(local, in.data() + base, n * sizeof(ColorRecord));
+    // The grid's checks, made once per call to it, pay over many colours (see gridLabs).
+    const std::size_t chunk = std::min<std::size_t>(in.size(), 1024);
+    std::vector<ColorRecord> local(chunk), probes(chunk * kPer), labs(chunk * kPer);
+    std::vector<double> x(chunk), kNew(chunk);
+    double d[kCandidates];
+    for (std::size_t base = 0; base < in.size(); base += chunk) {
+        const std::size_t n = std::min(chunk, in.size() - base);
+        std::memcpy(local.data(), in.data() + base, n * sizeof(ColorRecord));
         for (std::size_t i = 0; i < n; ++i)
             x[i] = local[i].v[3];
-        curve.apply(x, kNew, n);
+        curve.apply(x.data(), kNew.data(), n);
         for (std::size_t i = 0; i < n; ++i) {
             const ColorRecord& c = local[i];
             kNew[i] = limitBlack(kNew[i], c, inkLimit);
             const double removed = c.v[3] - kNew[i];
-            ColorRecord* probe = probes + i * kPer;
+            ColorRecord* probe = probes.data() + i * kPer;
             probe[0] = c;
             for (std::size_t j = 0; j < kCandidates; ++j)
                 probe[j + 1] =
@@ -409,7 +411,7 @@ int32_t searchMethod(const KControlParams& p, const BlackCurve& curve,
         }
         // The descriptor is the same for every chunk: only the first can be refused.
         if (!gridLabs(CellScheme::Tetrahedral, p.gridDescriptor, p.gridPositions, p.gridValues,
-                      {probes, n * kPer}, labs))
+                      {probes.data(), n * kPer}, labs.data()))
             return kFailed;
         for (std::size_t i = 0; i < n; ++i) {
             ColorRecord& o = out[base + i];
@@ -417,13 +419,13 @@ int32_t searchMethod(const KControlParams& p, const BlackCurve& curve,
                 o = local[i];
                 continue;
             }
-            const ColorRecord* lab = labs + i * kPer;
+            const ColorRecord* lab = labs.data() + i * kPer;
             if (p.deltaE == nullptr)
                 defaultDifferences(lab[0], {lab + 1, kCandidates}, d);
             else
                 for (std::size_t j = 0; j < kCandidates; ++j)
                     d[j] = p.deltaE(&lab[0], &lab[j + 1]);
-            pickByDifference(d, probes + i * kPer + 1, kCandidates, 4, &o);
+            pickByDifference(d, probes.data() + i * kPer + 1, kCandidates, 4, &o);
             o.v[3] = kNew[i];
         }
     }
