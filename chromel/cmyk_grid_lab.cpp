@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <ranges>
 #include <span>
 #include <vector>
 
@@ -570,20 +569,6 @@ void pickByDifference(std::span<const double> d, const ColorRecord* candidates, 
     if (d.empty()) return;
     const std::size_t take =
         std::clamp<std::size_t>(n < 1 ? 1 : static_cast<std::size_t>(n), 1, d.size());
-    // The weighted mean of the chosen candidates, in their order.
-    auto weigh = [&](auto chosen) {
-        const bool exact = std::ranges::any_of(chosen, [&](std::size_t i) { return d[i] == 0.0; });
-        double sum[4] = {}, weights = 0.0;
-        for (const std::size_t i : chosen) {
-            const double w = exact ? (d[i] == 0.0 ? 1.0 : 0.0) : 1.0 / (d[i] * d[i] + 1.0);
-            for (int k = 0; k < 4; ++k)
-                sum[k] += w * candidates[i].v[k];
-            weights += w;
-        }
-        for (int k = 0; k < dims; ++k)
-            out->v[k] = std::clamp(sum[k] / weights, 0.0, 255.0);
-    };
-    if (take == d.size()) return weigh(std::views::iota(std::size_t{0}, take));
     // The usual few candidates need no allocation.
     std::array<std::size_t, 64> few;
     std::vector<std::size_t> many;
@@ -592,20 +577,32 @@ void pickByDifference(std::span<const double> d, const ColorRecord* candidates, 
         take > few.size() ? std::span<std::size_t>(many) : std::span<std::size_t>(few.data(), take);
     for (std::size_t i = 0; i < take; ++i)
         chosen[i] = i;
-    // The first of the largest selected differences.
-    auto largest = [&] {
-        std::size_t at = 0;
-        for (std::size_t s = 1; s < take; ++s)
-            if (d[chosen[s]] > d[chosen[at]]) at = s;
-        return at;
-    };
-    std::size_t worst = largest();
-    for (std::size_t i = take; i < d.size(); ++i)
-        if (d[i] < d[chosen[worst]]) {
-            chosen[worst] = i;
-            worst = largest();
-        }
-    weigh(chosen);
+    if (take < d.size()) {
+        // The first of the largest selected differences.
+        auto largest = [&] {
+            std::size_t at = 0;
+            for (std::size_t s = 1; s < take; ++s)
+                if (d[chosen[s]] > d[chosen[at]]) at = s;
+            return at;
+        };
+        std::size_t worst = largest();
+        for (std::size_t i = take; i < d.size(); ++i)
+            if (d[i] < d[chosen[worst]]) {
+                chosen[worst] = i;
+                worst = largest();
+            }
+    }
+    const bool exact =
+        std::any_of(chosen.begin(), chosen.end(), [&](std::size_t i) { return d[i] == 0.0; });
+    double sum[4] = {}, weights = 0.0;
+    for (const std::size_t i : chosen) {
+        const double w = exact ? (d[i] == 0.0 ? 1.0 : 0.0) : 1.0 / (d[i] * d[i] + 1.0);
+        for (int k = 0; k < 4; ++k)
+            sum[k] += w * candidates[i].v[k];
+        weights += w;
+    }
+    for (int k = 0; k < dims; ++k)
+        out->v[k] = std::clamp(sum[k] / weights, 0.0, 255.0);
 }
 
 }  // namespace chromel
