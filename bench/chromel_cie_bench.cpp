@@ -208,9 +208,7 @@ void registerBuilds(chromel::Isa isa) {
     using chromel::Isa;
     const std::string tag = std::string("/") + chromel::isaName(isa);
     const auto add = [](const std::string& name, auto pass) {
-        benchmark::RegisterBenchmark(name.c_str(), [pass](benchmark::State& state) {
-            timePasses(state, pass);
-        })->Unit(benchmark::kMillisecond);
+        bench::registerPasses<Data>(name, kColours, pass);
     };
     add("XyzToLab_chromel32" + tag, [isa](Data& d) {
         chromel::xyzToLab({d.xyz.data(), kColours}, d.white, d.black, d.out.data(), isa);

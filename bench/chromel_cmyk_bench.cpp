@@ -189,13 +189,11 @@ void Preparation_chromel32(benchmark::State& state) {
 
 // The grid look-up has a build for AVX2, which AVX-512 CPUs run too, and the baseline.
 void registerBuilds(chromel::Isa isa) {
-    const std::string name = std::string("GridLookUp_chromel32/") + chromel::isaName(isa);
-    benchmark::RegisterBenchmark(name.c_str(), [isa](benchmark::State& state) {
-        timePasses(state, [isa](Data& d) {
+    bench::registerPasses<Data>(
+        std::string("GridLookUp_chromel32/") + chromel::isaName(isa), kColours, [isa](Data& d) {
             chromel::gridLabs(chromel::CellScheme::Tetrahedral, d.desc.data(), d.positions.data(),
                               d.values.data(), d.cmyk, d.out.data(), isa);
         });
-    })->Unit(benchmark::kMillisecond);
 }
 
 class SummaryReporter : public bench::TimesReporter {

@@ -174,9 +174,7 @@ void registerBuilds(chromel::Isa isa) {
     using chromel::CellScheme;
     const std::string tag = std::string("/") + chromel::isaName(isa);
     const auto add = [](const std::string& name, auto pass) {
-        benchmark::RegisterBenchmark(name.c_str(), [pass](benchmark::State& state) {
-            timePasses(state, pass);
-        })->Unit(benchmark::kMillisecond);
+        bench::registerPasses<Data>(name, kColours, pass);
     };
     const auto in = [](const std::vector<ColorRecord>& v) {
         return std::span<const ColorRecord>(v.data(), kColours);

@@ -24,6 +24,14 @@ void timePasses(benchmark::State& state, std::size_t items, Pass&& pass) {
                             static_cast<std::int64_t>(items));
 }
 
+// Registers `pass` as the benchmark `name`, timed as timePasses times it, in milliseconds.
+template <typename Data, typename Pass>
+void registerPasses(const std::string& name, std::size_t items, Pass pass) {
+    benchmark::RegisterBenchmark(name.c_str(), [items, pass](benchmark::State& state) {
+        timePasses<Data>(state, items, pass);
+    })->Unit(benchmark::kMillisecond);
+}
+
 // Console output as usual, keeping the CPU time of each benchmark (the median when
 // repeated) for a summary printed after the run.
 class TimesReporter : public benchmark::ConsoleReporter {

@@ -287,24 +287,6 @@ struct AxisCube {
             {i[0] - 1, i[1] - 1, i[2] - 1, i[3] - 1}};
 }
 
-// One point in a cell whose nodes lie at the axes' breakpoints: the same arithmetic on the
-// same numbers as cellPoint, without reading the positions.
-template <typename V>
-[[gnu::always_inline]] inline ColorRecord axisPoint(CellScheme scheme, const EvenAxes& axes,
-                                                    const CellNodes& nodes, const ColorRecord& p) {
-    const std::array<const double*, 4> at = {&axes.b[0][nodes.lower[0]], &axes.b[1][nodes.lower[1]],
-                                             &axes.b[2][nodes.lower[2]],
-                                             &axes.b[3][nodes.lower[3]]};
-    const AxisCube lower{at[0], at[1], at[2], nodes.cube[0]};
-    const AxisCube upper{at[0], at[1], at[2], nodes.cube[1]};
-    ColorRecord out{};
-    if (scheme == CellScheme::Linear)
-        grid::cellPoint<CellScheme::Linear, 3, V>(lower, upper, at[3][0], at[3][1], p, out.v);
-    else
-        grid::cellPoint<CellScheme::Tetrahedral, 3, V>(lower, upper, at[3][0], at[3][1], p, out.v);
-    return out;
-}
-
 void buildCell(const CellNodes& nodes, GridNode* cell) {
     for (int node = 0; node < 16; ++node) {
         const LatticeCube& cube = nodes.cube[node / 8];
@@ -312,19 +294,37 @@ void buildCell(const CellNodes& nodes, GridNode* cell) {
     }
 }
 
-// One point in its cell without building the cell: the kernels' arithmetic on the nodes
-// where they lie, the components in lanes of type V.
+// One point in its cell without building the cell: the kernels' arithmetic on the cubes'
+// nodes (lower at w0 along K, upper at w8), the components in lanes of type V.
+template <typename V, typename Nodes>
+[[gnu::always_inline]] inline ColorRecord pointIn(CellScheme scheme, const Nodes& lower,
+                                                  const Nodes& upper, double w0, double w8,
+                                                  const ColorRecord& p) {
+    ColorRecord out{};
+    if (scheme == CellScheme::Linear)
+        grid::cellPoint<CellScheme::Linear, 3, V>(lower, upper, w0, w8, p, out.v);
+    else
+        grid::cellPoint<CellScheme::Tetrahedral, 3, V>(lower, upper, w0, w8, p, out.v);
+    return out;
+}
+
+// The nodes where they lie.
 template <typename V>
 [[gnu::always_inline]] inline ColorRecord cellPoint(CellScheme scheme, const CellNodes& nodes,
                                                     const ColorRecord& p) {
-    const double w0 = nodes.position(0)[3], w8 = nodes.position(8)[3];
-    ColorRecord out{};
-    if (scheme == CellScheme::Linear)
-        grid::cellPoint<CellScheme::Linear, 3, V>(nodes.cube[0], nodes.cube[1], w0, w8, p, out.v);
-    else
-        grid::cellPoint<CellScheme::Tetrahedral, 3, V>(nodes.cube[0], nodes.cube[1], w0, w8, p,
-                                                       out.v);
-    return out;
+    return pointIn<V>(scheme, nodes.cube[0], nodes.cube[1], nodes.position(0)[3],
+                      nodes.position(8)[3], p);
+}
+
+// Nodes that lie at the axes' breakpoints: the same numbers, without reading the positions.
+template <typename V>
+[[gnu::always_inline]] inline ColorRecord axisPoint(CellScheme scheme, const EvenAxes& axes,
+                                                    const CellNodes& nodes, const ColorRecord& p) {
+    const double* at[4];
+    for (int a = 0; a < 4; ++a)
+        at[a] = &axes.b[a][nodes.lower[a]];
+    return pointIn<V>(scheme, AxisCube{at[0], at[1], at[2], nodes.cube[0]},
+                      AxisCube{at[0], at[1], at[2], nodes.cube[1]}, at[3][0], at[3][1], p);
 }
 
 bool validCount(std::int32_t n) {
@@ -597,7 +597,7 @@ void pickByDifference(std::span<const double> d, const ColorRecord* candidates, 
     double sum[4] = {}, weights = 0.0;
     for (const std::size_t i : chosen) {
         const double w = exact ? (d[i] == 0.0 ? 1.0 : 0.0) : 1.0 / (d[i] * d[i] + 1.0);
-        for (int k = 0; k < 4; ++k)
+        for (int k = 0; k < dims; ++k)
             sum[k] += w * candidates[i].v[k];
         weights += w;
     }
